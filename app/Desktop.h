@@ -1,0 +1,37 @@
+#pragma once
+
+#include "store/Forms.h"
+#include "store/NoteSettings.h"
+
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class Form1;
+class Form2;
+class NoteForm;
+
+// Owns the program's windows: the launcher for the whole run, a note window
+// per slot in use, and at most one edit screen.
+class Desktop : public Forms
+{
+public:
+    Desktop();
+    ~Desktop() override;
+
+    Form1 &form1() { return *m_form1; }
+
+    QWidget *launcher() override;
+    void setLauncherWidthTwips(int twips) override;
+    void showNote(int slot) override;
+    void reloadNote(int slot) override;
+    QWidget *note(int slot) override;
+    void openEditScreen() override;
+    QWidget *editScreen() override;
+
+private:
+    std::unique_ptr<Form1> m_form1;
+    std::array<QPointer<NoteForm>, NoteSlots::Last + 1> m_notes;
+    QPointer<Form2> m_editScreen;
+};

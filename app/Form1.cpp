@@ -1,0 +1,205 @@
+#include "app/Form1.h"
+
+#include "store/Forms.h"
+#include "store/ImageControl.h"
+#include "store/Module1.h"
+#include "store/WindowProcedures.h"
+#include "ui/Definitions.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace Def = Definitions::Form1;
+
+namespace {
+
+QRect pixels(const Definitions::Rect &twips)
+{
+    const int tppX = TwipsPerPixelX();
+    const int tppY = TwipsPerPixelY();
+    return QRect(PixelsFromTwips(twips.left, tppX), PixelsFromTwips(twips.top, tppY),
+                 PixelsFromTwips(twips.width, tppX), PixelsFromTwips(twips.height, tppY));
+}
+
+}
+
+Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+{
+    NameWindow(this, QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(Def::DesignCaption));
+    setMouseTracking(true);
+    resize(PixelsFromTwips(Def::FullWidth, TwipsPerPixelX()), PixelsFromTwips(Def::Height, TwipsPerPixelY()));
+
+    // The client strip carries the card as its background picture; the frame
+    // and title bar around it are cut away by the window's shape.
+    m_client = new QLabel(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->setPixmap(QPixmap(QString::fromUtf8(Def::CardPicture)));
+    m_client->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_client->setGeometry(pixels(Def::Client).translated(Def::ClientLeftPx, Def::ClientTopPx));
+    m_client->setMouseTracking(true);
+
+    Picture1 = new ImageControl(m_client);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(pixels(Def::Picture1));
+    Picture1->setPixmap(QPixmap(QString::fromUtf8(Def::NewNotePicture)));
+    Picture1->setToolTip(QString::fromUtf8(Def::Picture1ToolTip));
+    connect(Picture1, &ImageControl::clicked, this, &Form1::Picture1_Click);
+
+    Image1 = new ImageControl(m_client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(pixels(Def::Image1));
+    Image1->setPixmap(QPixmap(QString::fromUtf8(Def::QuitPicture)));
+    Image1->hide();
+    connect(Image1, &ImageControl::clicked, this, &Form1::Image1_Click);
+
+    Image2 = new QLabel(m_client);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setGeometry(pixels(Def::Image2));
+    Image2->setPixmap(QPixmap(QString::fromUtf8(Def::PlusPicture)));
+    Image2->setEnabled(false);
+    Image2->hide();
+
+    Timer1.setInterval(Def::Timer1Interval);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    Timer1.start();
+    Timer2.setInterval(Def::Timer2Interval);
+    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    Timer2.start();
+}
+
+bool Form1::Form_Load()
+{
+    if (!m_instance.acquire())
+        return false;
+
+    CurrentSection = LauncherSection();
+    LoadNoteSettings(SharedRecord);
+    move(PixelsFromTwips(SharedRecord.POJIX, TwipsPerPixelX()), PixelsFromTwips(SharedRecord.POJIY, TwipsPerPixelY()));
+
+    setWidthTwips(Def::FullWidth);
+    setWindowTitle(QString::fromUtf8(Def::Caption));
+    Image2->show();
+
+    int freeSlots = NoteSlots::Count;
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        CurrentSection = NoteSection(slot);
+        UseSharedRecord = 0;
+        NoteSettings record;
+        LoadNoteSettings(record);
+        if (record.SIYOU == 1) {
+            --freeSlots;
+            if (Forms *forms = Forms::instance())
+                forms->showNote(slot);
+        }
+    }
+    if (freeSlots == 0)
+        setWidthTwips(Def::NarrowWidth);
+
+    // A launcher stored where no screen is any more would leave no way to
+    // create a note.
+    KeepOnAScreen(this, LauncherRegion(width(), height()));
+    ApplyLauncherRegion(this);
+    LauncherRefresh = 2;
+    return true;
+}
+
+void Form1::setWidthTwips(int twips)
+{
+    resize(PixelsFromTwips(twips, TwipsPerPixelX()), height());
+}
+
+int Form1::widthTwips() const
+{
+    return width() * TwipsPerPixelX();
+}
+
+void Form1::Picture1_Click()
+{
+    if (EditScreenOpen == 1)
+        return;
+
+    CurrentSection = LauncherSection();
+    SharedRecord.POJIX = x() * TwipsPerPixelX();
+    SharedRecord.POJIY = y() * TwipsPerPixelY();
+    SaveNoteSettings(SharedRecord);
+
+    int freeSlot = 0;
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last && freeSlot == 0; ++slot) {
+        CurrentSection = NoteSection(slot);
+        UseSharedRecord = 0;
+        NoteSettings record;
+        LoadNoteSettings(record);
+        if (record.SIYOU == 0) {
+            EditSection = CurrentSection;
+            freeSlot = slot;
+        }
+    }
+    if (freeSlot == 0)
+        return;
+
+    EditScreenOpen = 1;
+    UseSharedRecord = 1;
+    if (Forms *forms = Forms::instance())
+        forms->openEditScreen();
+}
+
+void Form1::Image1_Click()
+{
+    // Everything is already in the file; nothing is written on the way out.
+    QApplication::exit(0);
+}
+
+void Form1::mousePressEvent(QMouseEvent *event)
+{
+    Form_MouseDown(event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *)
+{
+    Form_MouseMove();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Closed from outside (a window manager's key), the launcher ends the
+    // program as its quit icon does, rather than leave notes with no launcher.
+    event->accept();
+    Image1_Click();
+}
+
+void Form1::Form_MouseMove()
+{
+    Image1->show();
+    Timer1.start();
+}
+
+void Form1::Form_MouseDown(QMouseEvent *event)
+{
+    StartWindowDrag(this, event);
+}
+
+void Form1::Timer1_Timer()
+{
+    if (!Image1->isHidden())
+        Image1->hide();
+    if (EditScreenOpen == 1)
+        return;
+    if (LauncherRefresh == 2) {
+        LauncherRefresh = 1;
+    } else if (LauncherRefresh == 1) {
+        LauncherRefresh = 0;
+        // Only hand the focus around among our own windows, never take it
+        // from another program.
+        if (QApplication::activeWindow())
+            activateWindow();
+    }
+}
+
+void Form1::Timer2_Timer()
+{
+    if (LauncherRefresh != 0)
+        ApplyLauncherRegion(this);
+}

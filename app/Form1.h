@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/SingleInstance.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class ImageControl;
+class QLabel;
+
+// The launcher: a small strip with the program's card and the new-note button.
+// It starts the program, brings up the notes and ends the program.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form1();
+
+    // Start-up. False when another copy is running: the program then ends.
+    bool Form_Load();
+
+    void setWidthTwips(int twips);
+    int widthTwips() const;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Picture1_Click();
+    void Image1_Click();
+    void Form_MouseMove();
+    void Form_MouseDown(QMouseEvent *event);
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    SingleInstance m_instance;
+    QLabel *m_client = nullptr;
+    ImageControl *Picture1 = nullptr;
+    ImageControl *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
+    QTimer Timer1;
+    QTimer Timer2;
+};

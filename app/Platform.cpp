@@ -1,0 +1,29 @@
+#include "app/Platform.h"
+
+#include <QFont>
+
+namespace Platform {
+
+void preferX11()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+void registerFontSubstitutes()
+{
+    const struct
+    {
+        const char *windowsName;
+        const char *ipaName;
+    } substitutes[] = {
+        {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"},
+        {"ＭＳ ゴシック", "IPAGothic"},   {"MS Gothic", "IPAGothic"},
+        {"ＭＳ 明朝", "IPAMincho"},       {"MS Mincho", "IPAMincho"},
+        {"ＭＳ Ｐ明朝", "IPAPMincho"},    {"MS PMincho", "IPAPMincho"},
+    };
+    for (const auto &substitute : substitutes)
+        QFont::insertSubstitution(QString::fromUtf8(substitute.windowsName), QString::fromUtf8(substitute.ipaName));
+}
+
+}

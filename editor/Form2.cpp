@@ -1,0 +1,420 @@
+#include "editor/Form2.h"
+
+#include "store/AlarmTime.h"
+#include "store/Clock.h"
+#include "store/Cp932.h"
+#include "store/Forms.h"
+#include "store/Module1.h"
+#include "store/WindowProcedures.h"
+#include "ui/Definitions.h"
+
+#include <QCheckBox>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+
+#include <cmath>
+
+namespace Def = Definitions::Form2;
+
+namespace {
+
+constexpr qint32 LightYellow = 8454143;
+constexpr qint32 NoteColors[] = {LightYellow, 12632319, 12648384, 16777088};
+
+constexpr int FullLauncherWidth = 1710;
+// Narrow enough that the new-note button falls outside the launcher's shape.
+constexpr int NarrowLauncherWidth = 1275;
+
+QColor colorFromBgr(qint32 value)
+{
+    const auto bgr = static_cast<quint32>(value);
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+QRect pixels(const Definitions::Rect &twips)
+{
+    const int tppX = TwipsPerPixelX();
+    const int tppY = TwipsPerPixelY();
+    return QRect(PixelsFromTwips(twips.left, tppX), PixelsFromTwips(twips.top, tppY),
+                 PixelsFromTwips(twips.width, tppX), PixelsFromTwips(twips.height, tppY));
+}
+
+QString timeOfDay(const QTime &time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+}
+
+std::optional<int> WholeNumber(const QString &text)
+{
+    // Full-width digits typed with the input method count as digits.
+    const QString value = text.normalized(QString::NormalizationForm_KC).trimmed();
+    if (value.isEmpty())
+        return 0;
+    static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]{1,9}$"));
+    if (!whole.match(value).hasMatch())
+        return std::nullopt;
+    return value.toInt();
+}
+
+Form2::Form2() : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    NameWindow(this, QStringLiteral("Form2"));
+    setModal(false);
+    setWindowTitle(designCaption());
+    setWindowIcon(QIcon(QString::fromUtf8(Definitions::Icon)));
+    QFont font(QString::fromUtf8(Def::FontName));
+    font.setPointSizeF(Def::FontSize);
+    setFont(font);
+    setFixedSize(pixels(Def::Client).size());
+
+    buildControls();
+    setTabOrder();
+
+    m_fontDialogFont = QFont(QString::fromUtf8(Def::FontDialogInitialFace), Def::FontDialogInitialSize);
+
+    Timer1.setInterval(Def::Timer1Interval);
+    connect(&Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
+    Timer1.start();
+}
+
+QString Form2::designCaption()
+{
+    return QStringLiteral("■ 編集画面 　( ") + QString::fromUtf8(Def::WebAddress) + QStringLiteral(" )");
+}
+
+void Form2::buildControls()
+{
+    Frame1 = new QGroupBox(this);
+    for (const Def::Control &control : Def::Controls) {
+        QWidget *parent = control.inFrame ? static_cast<QWidget *>(Frame1) : this;
+        const QString name = QString::fromUtf8(control.name);
+        const QString caption = QString::fromUtf8(control.caption);
+        QWidget *widget = nullptr;
+        switch (control.kind) {
+        case Def::Kind::Frame:
+            Frame1->setTitle(caption);
+            widget = Frame1;
+            break;
+        case Def::Kind::TextBox: {
+            auto *field = new QLineEdit(parent);
+            field->setAlignment(Qt::AlignCenter);
+            field->setMaxLength(8);
+            widget = field;
+            break;
+        }
+        case Def::Kind::MultiLineTextBox: {
+            auto *text = new QPlainTextEdit(parent);
+            text->setLineWrapMode(QPlainTextEdit::NoWrap);
+            text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            // Tab leaves the text for ＯＫ: type, Tab, Enter makes a note.
+            text->setTabChangesFocus(true);
+            widget = text;
+            break;
+        }
+        case Def::Kind::Button: {
+            auto *button = new QPushButton(caption, parent);
+            button->setAutoDefault(true);
+            widget = button;
+            break;
+        }
+        case Def::Kind::CheckBox:
+            widget = new QCheckBox(caption, parent);
+            break;
+        case Def::Kind::OptionButton:
+            widget = new QRadioButton(caption, parent);
+            break;
+        case Def::Kind::Label:
+            widget = new QLabel(caption, parent);
+            break;
+        }
+        widget->setObjectName(name);
+        widget->setGeometry(pixels(control.rect));
+        if (control.toolTip)
+            widget->setToolTip(QString::fromUtf8(control.toolTip));
+    }
+
+    Text1 = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    Text2 = findChild<QLineEdit *>(QStringLiteral("Text2"));
+    Text3 = findChild<QLineEdit *>(QStringLiteral("Text3"));
+    Text4 = findChild<QLineEdit *>(QStringLiteral("Text4"));
+    Text5 = findChild<QLineEdit *>(QStringLiteral("Text5"));
+    Option1 = {findChild<QRadioButton *>(QStringLiteral("Option1_0")),
+               findChild<QRadioButton *>(QStringLiteral("Option1_1"))};
+    Check1 = findChild<QCheckBox *>(QStringLiteral("Check1"));
+    Label1 = findChild<QLabel *>(QStringLiteral("Label1"));
+    Label2 = findChild<QLabel *>(QStringLiteral("Label2"));
+    Command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
+    Command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
+    Command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
+    Command4 = findChild<QPushButton *>(QStringLiteral("Command4"));
+
+    QFont okFont(QString::fromUtf8(Def::Command1FontName));
+    okFont.setPointSizeF(Def::Command1FontSize);
+    okFont.setBold(true);
+    Command1->setFont(okFont);
+    Command1->setDefault(true);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label2->setAlignment(Qt::AlignCenter);
+    Check1->hide();
+    setText1Color(qint32(Def::Text1Color & 0xFF) << 16 | qint32(Def::Text1Color & 0xFF00)
+                  | qint32(Def::Text1Color >> 16));
+
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
+    for (int index = 0; index < 2; ++index) {
+        connect(Option1[index], &QRadioButton::toggled, this, [this, index](bool on) {
+            if (on)
+                Option1_Click(index);
+        });
+    }
+    connect(Check1, &QCheckBox::toggled, this, &Form2::Check1_Click);
+}
+
+void Form2::setTabOrder()
+{
+    std::vector<std::pair<int, QWidget *>> order;
+    for (const Def::Control &control : Def::Controls) {
+        auto *widget = findChild<QWidget *>(QString::fromUtf8(control.name));
+        if (widget && widget->focusPolicy() != Qt::NoFocus)
+            order.emplace_back(control.tabIndex, widget);
+    }
+    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1].second, order[i].second);
+}
+
+void Form2::setText1Color(qint32 bgr)
+{
+    m_text1Color = bgr;
+    QPalette palette = Text1->palette();
+    palette.setColor(QPalette::Base, colorFromBgr(bgr));
+    palette.setColor(QPalette::Text, Qt::black);
+    Text1->setPalette(palette);
+}
+
+void Form2::Form_Load()
+{
+    CurrentSection = EditSection;
+    LoadNoteSettings(SharedRecord);
+    NoteSettings &record = SharedRecord;
+    record.NAIYOU = LineBreaksFromStored(record.NAIYOU);
+
+    if (record.SIYOU == 0) {
+        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
+                                                               : QRect(0, 0, 800, 600);
+        record.B_Color = LightYellow;
+        record.ALARM = 0;
+        record.A_TIME = 0;
+        record.NAIYOU = QStringLiteral(" ");
+        record.FName = QStringLiteral("ＭＳ Ｐゴシック");
+        record.FSize = 10;
+        record.FBold = TruthText(false);
+        record.FItalic = TruthText(false);
+        record.POJIY = screen.height() * TwipsPerPixelY() / 2 - 310;
+        record.POJIX = screen.width() * TwipsPerPixelX() / 2 - 2540;
+    }
+    record.SIYOU = 1;
+
+    setText1Color(record.B_Color);
+    QString shown = record.NAIYOU;
+    Text1->setPlainText(shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    QFont font(record.FName);
+    font.setPointSize(qBound(1, record.FSize, 400));
+    font.setBold(IsTrue(record.FBold));
+    font.setItalic(IsTrue(record.FItalic));
+    Text1->setFont(font);
+
+    const QDateTime now = Clock::now();
+    const QString month = AlarmTime::twoDigits(now.date().month());
+    const QString day = AlarmTime::twoDigits(now.date().day());
+    if (record.ALARM == 0) {
+        // The nearest coming full hour, ready for the first switch to ON.
+        int hour = now.time().hour() + 1;
+        if (hour > 23)
+            hour = 0;
+        Text2->setText(AlarmTime::twoDigits(hour));
+        Text3->setText(QStringLiteral("00"));
+        Text4->setText(month);
+        Text5->setText(day);
+    } else {
+        Text2->setText(AlarmTime::twoDigits(AlarmTime::hour(record.A_TIME)));
+        Text3->setText(AlarmTime::twoDigits(AlarmTime::minute(record.A_TIME)));
+        if (AlarmTime::isDated(record.A_TIME)) {
+            Text4->setText(AlarmTime::twoDigits(AlarmTime::month(record.A_TIME)));
+            Text5->setText(AlarmTime::twoDigits(AlarmTime::day(record.A_TIME)));
+        } else {
+            Text4->setText(month);
+            Text5->setText(day);
+        }
+    }
+
+    if (record.ALARM != 0)
+        record.ALARM = 1;
+    setAlarmFieldsVisible(record.ALARM != 0);
+    Option1[record.ALARM]->setChecked(true);
+    if (record.ALARM != 0 && AlarmTime::isDated(record.A_TIME))
+        Check1->setChecked(true);
+
+    for (QLineEdit *field : {Text2, Text3, Text4, Text5})
+        field->selectAll();
+    Text1->setFocus();
+}
+
+void Form2::setAlarmFieldsVisible(bool alarmOn)
+{
+    for (QWidget *field : std::initializer_list<QWidget *>{Text2, Label1, Text3, Check1})
+        field->setVisible(alarmOn);
+    const bool dated = alarmOn && Check1->isChecked();
+    for (QWidget *field : std::initializer_list<QWidget *>{Text4, Label2, Text5})
+        field->setVisible(dated);
+}
+
+void Form2::Option1_Click(int index)
+{
+    SharedRecord.ALARM = index;
+    if (SharedRecord.ALARM != 0)
+        SharedRecord.ALARM = 1;
+    setAlarmFieldsVisible(SharedRecord.ALARM != 0);
+}
+
+void Form2::Check1_Click()
+{
+    const bool dated = Check1->isChecked();
+    for (QWidget *field : std::initializer_list<QWidget *>{Text4, Label2, Text5})
+        field->setVisible(dated);
+}
+
+void Form2::Timer1_Timer()
+{
+    setWindowTitle(QStringLiteral("■ 編集画面  < ") + timeOfDay(Clock::now().time()) + QStringLiteral(" >  ")
+                   + QString::fromUtf8(Def::WebAddress));
+}
+
+bool Form2::refuse(const char *message)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Def::ErrorTitle), QString::fromUtf8(message),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ErrorMessage"));
+    box.exec();
+    return false;
+}
+
+void Form2::Command1_Click()
+{
+    QString text = Text1->toPlainText();
+    // The file holds CP932 only; a character it cannot hold would come back
+    // as "?", so the user is asked to change it instead.
+    if (!Cp932::canEncode(text) || !Cp932::canEncode(SharedRecord.FName)) {
+        refuse(Def::UnsavableMessage);
+        return;
+    }
+    SharedRecord.NAIYOU = text.replace(QLatin1Char('\n'), QLatin1String("\r\n")) + QLatin1Char('\n');
+
+    if (SharedRecord.ALARM == 1) {
+        const std::optional<int> hour = WholeNumber(Text2->text());
+        const std::optional<int> minute = WholeNumber(Text3->text());
+        if (!hour || !minute || *hour < 0 || *hour > 23 || *minute < 0 || *minute > 59) {
+            refuse(Def::TimeMessage);
+            return;
+        }
+        SharedRecord.A_TIME = AlarmTime::pack(*hour, *minute);
+        if (Check1->isChecked()) {
+            const std::optional<int> month = WholeNumber(Text4->text());
+            const std::optional<int> day = WholeNumber(Text5->text());
+            // Checked against this year: 29 February passes only in a leap year.
+            if (!month || !day || !QDate::isValid(Clock::now().date().year(), *month, *day)) {
+                refuse(Def::DateMessage);
+                return;
+            }
+            SharedRecord.A_TIME = AlarmTime::pack(*month, *day, *hour, *minute);
+        }
+    } else {
+        SharedRecord.A_TIME = 0;
+    }
+
+    CurrentSection = EditSection;
+    Forms *forms = Forms::instance();
+    if (forms)
+        forms->reloadNote(SlotOfSection(EditSection));
+
+    if (forms && forms->launcher()) {
+        forms->setLauncherWidthTwips(FullLauncherWidth);
+        if (countFreeSlots() == 0)
+            forms->setLauncherWidthTwips(NarrowLauncherWidth);
+        ApplyLauncherRegion(forms->launcher());
+    }
+    closeScreen();
+}
+
+int Form2::countFreeSlots() const
+{
+    int freeSlots = NoteSlots::Count;
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        CurrentSection = NoteSection(slot);
+        UseSharedRecord = 0;
+        NoteSettings record;
+        LoadNoteSettings(record);
+        if (record.SIYOU == 1)
+            --freeSlots;
+    }
+    return freeSlots;
+}
+
+void Form2::Command2_Click()
+{
+    closeScreen();
+}
+
+void Form2::reject()
+{
+    Command2_Click();
+}
+
+void Form2::closeScreen()
+{
+    Timer1.stop();
+    hide();
+    deleteLater();
+    EditScreenOpen = 0;
+    LauncherRefresh = 2;
+}
+
+void Form2::Command3_Click()
+{
+    const auto current = std::find(std::begin(NoteColors), std::end(NoteColors), m_text1Color);
+    qint32 next = LightYellow;
+    if (current != std::end(NoteColors))
+        next = std::next(current) == std::end(NoteColors) ? NoteColors[0] : *std::next(current);
+    setText1Color(next);
+    SharedRecord.B_Color = m_text1Color;
+}
+
+void Form2::Command4_Click()
+{
+    QFontDialog dialog(m_fontDialogFont, this);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(QString::fromUtf8(Def::FontDialogTitle));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QFont chosen = dialog.selectedFont();
+    m_fontDialogFont = chosen;
+    Text1->setFont(chosen);
+    SharedRecord.FName = chosen.family();
+    SharedRecord.FSize = int(std::nearbyint(chosen.pointSizeF()));
+    SharedRecord.FBold = TruthText(chosen.bold());
+    SharedRecord.FItalic = TruthText(chosen.italic());
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QTimer>
+
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+// The edit screen: one note's text, colour, font and alarm. It works on the
+// shared record; OK hands the record to the note window, which saves it.
+class Form2 : public QDialog
+{
+    Q_OBJECT
+
+public:
+    Form2();
+
+    // Loads EditSection into the shared record and shows it in the controls.
+    void Form_Load();
+
+    static QString designCaption();
+
+public slots:
+    // Esc and a window manager's close both mean Cancel.
+    void reject() override;
+
+private:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Option1_Click(int index);
+    void Check1_Click();
+    void Timer1_Timer();
+
+    void buildControls();
+    void setTabOrder();
+    void setText1Color(qint32 bgr);
+    void setAlarmFieldsVisible(bool alarmOn);
+    bool refuse(const char *message);
+    int countFreeSlots() const;
+    void closeScreen();
+
+    QGroupBox *Frame1 = nullptr;
+    QPlainTextEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QLineEdit *Text3 = nullptr;
+    QLineEdit *Text4 = nullptr;
+    QLineEdit *Text5 = nullptr;
+    std::array<QRadioButton *, 2> Option1 = {};
+    QCheckBox *Check1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QTimer Timer1;
+
+    qint32 m_text1Color = 0;
+    // The font dialog remembers its last choice for as long as the screen lives.
+    QFont m_fontDialogFont;
+};
+
+// A field's whole number: blanks around it allowed, empty counts as 0;
+// anything else ("1.5", "abc") is not a number.
+std::optional<int> WholeNumber(const QString &text);

@@ -1,0 +1,28 @@
+#pragma once
+
+class QWidget;
+
+// The windows create, show and destroy one another. They do it through this
+// registry, which the application fills at start-up, so that the launcher,
+// the notes and the edit screen need not know each other's classes.
+class Forms
+{
+public:
+    virtual ~Forms();
+
+    static Forms *instance();
+    static void install(Forms *forms);
+
+    virtual QWidget *launcher() = 0;
+    virtual void setLauncherWidthTwips(int twips) = 0;
+
+    // Shows the note window of a slot, loading it first when it is not loaded.
+    virtual void showNote(int slot) = 0;
+    // Unloads the note window of a slot (if loaded), then loads and shows it anew.
+    virtual void reloadNote(int slot) = 0;
+    virtual QWidget *note(int slot) = 0;
+
+    // Discards any edit screen, then creates a fresh one and shows it.
+    virtual void openEditScreen() = 0;
+    virtual QWidget *editScreen() = 0;
+};

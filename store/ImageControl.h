@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLabel>
+
+// A picture that can be clicked: a click is a left press and release both on
+// the picture.
+class ImageControl : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ImageControl(QWidget *parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    bool m_pressed = false;
+};

@@ -1,0 +1,396 @@
+#include "store/ProfileFile.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Line
+{
+    size_t begin;
+    size_t end;  // one past the last byte before the line's terminator
+    size_t next; // start of the following line
+};
+
+Line lineAt(std::string_view content, size_t begin)
+{
+    size_t end = begin;
+    const size_t size = content.size();
+    while (end < size && content[end] != '\n' && content[end] != '\r')
+        ++end;
+    size_t next = end;
+    if (next < size) {
+        if (content[next] == '\r' && next + 1 < size && content[next + 1] == '\n')
+            next += 2;
+        else
+            next += 1;
+    }
+    return {begin, end, next};
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    size_t first = 0;
+    while (first < text.size() && isBlank(text[first]))
+        ++first;
+    size_t last = text.size();
+    while (last > first && isBlank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+char foldCase(char c)
+{
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (foldCase(a[i]) != foldCase(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::optional<std::string_view> headerName(std::string_view line)
+{
+    size_t pos = 0;
+    while (pos < line.size() && isBlank(line[pos]))
+        ++pos;
+    if (pos == line.size() || line[pos] != '[')
+        return std::nullopt;
+    const size_t close = line.rfind(']');
+    if (close == std::string_view::npos || close < pos)
+        return std::nullopt;
+    return trimmed(line.substr(pos + 1, close - pos - 1));
+}
+
+struct KeyLine
+{
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> keyLine(std::string_view line)
+{
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return std::nullopt;
+    std::string_view value = line.substr(equals + 1);
+    const size_t nul = value.find('\0');
+    if (nul != std::string_view::npos)
+        value = value.substr(0, nul);
+    return KeyLine{trimmed(line.substr(0, equals)), trimmed(value)};
+}
+
+// Where the first section of a name lies: its header line and the start of
+// the next header (or the end of the file).
+struct SectionSpan
+{
+    size_t bodyBegin;
+    size_t end;
+};
+
+std::optional<SectionSpan> findSection(std::string_view content, std::string_view section)
+{
+    std::optional<SectionSpan> found;
+    for (size_t pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        if (const auto name = headerName(content.substr(line.begin, line.end - line.begin))) {
+            if (found) {
+                found->end = line.begin;
+                return found;
+            }
+            if (sameName(*name, section))
+                found = SectionSpan{line.next, content.size()};
+        }
+        pos = line.next;
+    }
+    return found;
+}
+
+bool endsWithLineBreak(std::string_view content, size_t end)
+{
+    return end == 0 || content[end - 1] == '\n' || content[end - 1] == '\r';
+}
+
+void appendLine(std::string &out, std::string_view key, std::string_view value)
+{
+    out.append(key);
+    out += '=';
+    out.append(value);
+    out += "\r\n";
+}
+
+QString errorText(const char *what, int error)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+std::string directoryOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows symbolic links so that the replace lands on the real file and the
+// link the user made stays a link.
+std::string resolveLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::string target(size_t(PATH_MAX), '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0)
+            return path;
+        target.resize(size_t(length));
+        path = target.front() == '/' ? target : directoryOf(path) + '/' + target;
+    }
+    return path;
+}
+
+bool writeAll(int fd, std::string_view content)
+{
+    size_t written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        written += size_t(n);
+    }
+    return true;
+}
+
+void syncDirectory(const std::string &directory)
+{
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}
+
+namespace ProfileFile {
+
+void readSection(std::string_view content, std::string_view section,
+                 std::span<const std::string_view> keys, std::span<Value> values)
+{
+    for (Value &value : values)
+        value.reset();
+    const auto span = findSection(content, section);
+    if (!span)
+        return;
+    size_t missing = keys.size();
+    for (size_t pos = span->bodyBegin; pos < span->end && missing > 0;) {
+        const Line line = lineAt(content, pos);
+        pos = line.next;
+        const auto entry = keyLine(content.substr(line.begin, line.end - line.begin));
+        if (!entry)
+            continue;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (!values[i] && sameName(entry->key, keys[i])) {
+                values[i] = entry->value;
+                --missing;
+                break;
+            }
+        }
+    }
+}
+
+std::string withValues(std::string_view content, std::string_view section,
+                       std::span<const Assignment> assignments)
+{
+    std::string out;
+    out.reserve(content.size() + 64 * assignments.size() + section.size() + 8);
+
+    const auto span = findSection(content, section);
+    if (!span) {
+        out.append(content);
+        if (!endsWithLineBreak(content, content.size()))
+            out += "\r\n";
+        out += '[';
+        out.append(section);
+        out += "]\r\n";
+        for (const auto &[key, value] : assignments)
+            appendLine(out, key, value);
+        return out;
+    }
+
+    std::vector<bool> written(assignments.size(), false);
+    size_t copied = 0;
+    for (size_t pos = span->bodyBegin; pos < span->end;) {
+        const Line line = lineAt(content, pos);
+        pos = line.next;
+        const auto entry = keyLine(content.substr(line.begin, line.end - line.begin));
+        if (!entry)
+            continue;
+        for (size_t i = 0; i < assignments.size(); ++i) {
+            if (!written[i] && sameName(entry->key, assignments[i].first)) {
+                // The first key of a name is rewritten, keeping its spelling;
+                // later duplicates are neither read nor written.
+                out.append(content.substr(copied, line.begin - copied));
+                appendLine(out, entry->key, assignments[i].second);
+                copied = line.next;
+                written[i] = true;
+                break;
+            }
+        }
+    }
+    out.append(content.substr(copied, span->end - copied));
+    bool first = true;
+    for (size_t i = 0; i < assignments.size(); ++i) {
+        if (written[i])
+            continue;
+        if (first && !endsWithLineBreak(out, out.size()))
+            out += "\r\n";
+        first = false;
+        appendLine(out, assignments[i].first, assignments[i].second);
+    }
+    out.append(content.substr(span->end));
+    return out;
+}
+
+int toInt(Value value, int fallback)
+{
+    if (!value || value->empty())
+        return fallback;
+    std::string_view text = *value;
+    size_t pos = 0;
+    bool negative = false;
+    if (text[pos] == '-' || text[pos] == '+') {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    long long number = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        number = number * 10 + (text[pos] - '0');
+        if (number > 1LL + INT_MAX)
+            number = 1LL + INT_MAX;
+    }
+    if (negative)
+        number = -number;
+    return int(std::clamp<long long>(number, INT_MIN, INT_MAX));
+}
+
+std::string fromInt(int number)
+{
+    return number < 0 ? std::to_string(number) : ' ' + std::to_string(number);
+}
+
+ReadResult readFile(const std::string &path, std::string &content)
+{
+    content.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || size_t(info.st_size) > MaxFileSize) {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
+    content.resize(size_t(info.st_size));
+    size_t filled = 0;
+    for (;;) {
+        if (filled == content.size()) {
+            if (content.size() >= MaxFileSize) {
+                ::close(fd);
+                content.clear();
+                return ReadResult::Failed;
+            }
+            // The file grew since fstat: keep reading.
+            content.resize(std::min(MaxFileSize, content.size() + 4096));
+        }
+        const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            content.clear();
+            return ReadResult::Failed;
+        }
+        if (n == 0)
+            break;
+        filled += size_t(n);
+    }
+    ::close(fd);
+    content.resize(filled);
+    return ReadResult::Ok;
+}
+
+bool replaceFile(const std::string &path, std::string_view content, QString *error)
+{
+    const std::string target = resolveLinks(path);
+    const std::string directory = directoryOf(target);
+    if (!QDir().mkpath(QString::fromLocal8Bit(directory.c_str()))) {
+        *error = QStringLiteral("cannot create the directory %1").arg(QString::fromLocal8Bit(directory.c_str()));
+        return false;
+    }
+
+    mode_t mode = S_IRUSR | S_IWUSR; // notes are private
+    struct stat info;
+    if (stat(target.c_str(), &info) == 0) {
+        // A read-only file stays as it is, even for a user (root) whom the
+        // permissions would not stop.
+        if (!S_ISREG(info.st_mode)) {
+            *error = QStringLiteral("not a regular file");
+            return false;
+        }
+        if (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0) {
+            *error = errorText("read-only", EACCES);
+            return false;
+        }
+        mode = info.st_mode & 07777;
+    }
+
+    const size_t slash = target.rfind('/');
+    std::string temporary = directory + "/." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *error = errorText("cannot create a temporary file", errno);
+        return false;
+    }
+    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, content) && fsync(fd) == 0;
+    int failure = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        failure = errno;
+    }
+    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        failure = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        *error = errorText("cannot write", failure);
+        return false;
+    }
+    syncDirectory(directory);
+    return true;
+}
+
+}

@@ -1,0 +1,232 @@
+#include "store/WindowProcedures.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <cmath>
+#include <xcb/xcb.h>
+
+namespace {
+
+constexpr int DefaultTwipsPerPixel = 15;
+
+int twipsPerPixel(qreal dotsPerInch)
+{
+    if (dotsPerInch <= 0)
+        return DefaultTwipsPerPixel;
+    return qMax(1, qRound(1440.0 / dotsPerInch));
+}
+
+// Follows the pointer with a left button held, application-wide, until the
+// button is released. One loop runs at a time.
+class PointerLoop : public QObject
+{
+public:
+    enum class Kind { Move, Resize };
+
+    static void start(QWidget *window, const QMouseEvent *press, Kind kind, Qt::Edges edges = {})
+    {
+        static PointerLoop *loop = new PointerLoop(qApp);
+        loop->m_window = window;
+        loop->m_kind = kind;
+        loop->m_edges = edges;
+        loop->m_startPointer = press->globalPosition().toPoint();
+        loop->m_startGeometry = window->geometry();
+        qApp->removeEventFilter(loop);
+        qApp->installEventFilter(loop);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool move = event->type() == QEvent::MouseMove;
+        if (!move && event->type() != QEvent::MouseButtonRelease)
+            return QObject::eventFilter(watched, event);
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const bool released = move ? !(mouse->buttons() & Qt::LeftButton) : mouse->button() == Qt::LeftButton;
+        if (!m_window || released) {
+            qApp->removeEventFilter(this);
+            return false;
+        }
+        // A move reaches the window and then each widget it propagates
+        // through; following it is idempotent, so any of them will do.
+        if (move && watched->isWidgetType())
+            follow(mouse->globalPosition().toPoint() - m_startPointer);
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+
+    void follow(QPoint delta)
+    {
+        if (m_kind == Kind::Move) {
+            m_window->move(m_startGeometry.topLeft() + delta);
+            return;
+        }
+        QRect geometry = m_startGeometry;
+        const QSize minimum = m_window->minimumSize();
+        if (m_edges & Qt::LeftEdge)
+            geometry.setLeft(qMin(geometry.left() + delta.x(), geometry.right() + 1 - minimum.width()));
+        if (m_edges & Qt::RightEdge)
+            geometry.setRight(qMax(geometry.right() + delta.x(), geometry.left() + minimum.width() - 1));
+        if (m_edges & Qt::TopEdge)
+            geometry.setTop(qMin(geometry.top() + delta.y(), geometry.bottom() + 1 - minimum.height()));
+        if (m_edges & Qt::BottomEdge)
+            geometry.setBottom(qMax(geometry.bottom() + delta.y(), geometry.top() + minimum.height() - 1));
+        m_window->setGeometry(geometry);
+    }
+
+    QPointer<QWidget> m_window;
+    Kind m_kind = Kind::Move;
+    Qt::Edges m_edges;
+    QPoint m_startPointer;
+    QRect m_startGeometry;
+};
+
+int distanceBetween(const QRect &a, const QRect &b)
+{
+    const int dx = qMax(0, qMax(a.left() - b.right(), b.left() - a.right()));
+    const int dy = qMax(0, qMax(a.top() - b.bottom(), b.top() - a.bottom()));
+    return dx + dy;
+}
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    free(reply);
+    return atom;
+}
+
+}
+
+int TwipsPerPixelX()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? twipsPerPixel(screen->logicalDotsPerInchX()) : DefaultTwipsPerPixel;
+}
+
+int TwipsPerPixelY()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? twipsPerPixel(screen->logicalDotsPerInchY()) : DefaultTwipsPerPixel;
+}
+
+int PixelsFromTwips(double twips, int twipsPerPixel)
+{
+    const double whole = std::nearbyint(twips);
+    const long long clamped = static_cast<long long>(std::clamp(whole, -2147483648.0, 2147483647.0));
+    return int(clamped / qMax(1, twipsPerPixel));
+}
+
+int SetTopmost(QWidget *window, int mode)
+{
+    if (mode != 0 && mode != 1)
+        return 0;
+    QWindow *handle = window->windowHandle();
+    if (!handle)
+        return 0;
+    // The QWindow's flags, not the widget's: changing the widget's flags would
+    // recreate the X window and lose its state.
+    if (mode == 1) {
+        handle->setFlags(handle->flags() | Qt::WindowStaysOnTopHint);
+        window->raise();
+    } else {
+        handle->setFlags(handle->flags() & ~Qt::WindowStaysOnTopHint);
+        window->show();
+    }
+    return 1;
+}
+
+QRect LauncherRegion(int widthPx, int heightPx)
+{
+    return QRect(QPoint(3, heightPx - 46), QPoint(widthPx - 3 - 1, heightPx - 3 - 1));
+}
+
+QRect NoteRegion(int widthPx, int heightPx)
+{
+    return QRect(QPoint(3, 3), QPoint(widthPx - 2 - 1, heightPx - 2 - 1));
+}
+
+void ApplyLauncherRegion(QWidget *launcher)
+{
+    launcher->setMask(LauncherRegion(launcher->width(), launcher->height()));
+    // Without a repaint the shape request waits in Qt's buffer until some later event.
+    launcher->update();
+}
+
+void ApplyNoteRegion(QWidget *note)
+{
+    note->setMask(NoteRegion(note->width(), note->height()));
+    note->update();
+}
+
+void StartWindowDrag(QWidget *window, const QMouseEvent *press)
+{
+    if (!(press->buttons() & Qt::LeftButton))
+        return;
+    PointerLoop::start(window, press, PointerLoop::Kind::Move);
+}
+
+void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edges)
+{
+    if (!(press->buttons() & Qt::LeftButton) || !edges)
+        return;
+    if (QWindow *handle = window->windowHandle(); handle && handle->startSystemResize(edges))
+        return;
+    PointerLoop::start(window, press, PointerLoop::Kind::Resize, edges);
+}
+
+void KeepOnAScreen(QWidget *window, const QRect &visible)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const QRect onDesktop = visible.translated(window->pos());
+    QScreen *nearest = nullptr;
+    int nearestDistance = INT_MAX;
+    for (QScreen *screen : screens) {
+        const QRect area = screen->geometry();
+        if (area.intersects(onDesktop))
+            return;
+        const int distance = distanceBetween(area, onDesktop);
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = screen;
+        }
+    }
+    if (!nearest)
+        return;
+    const QRect area = nearest->geometry();
+    const int x = qBound(area.left(), onDesktop.left(), qMax(area.left(), area.right() + 1 - onDesktop.width()));
+    const int y = qBound(area.top(), onDesktop.top(), qMax(area.top(), area.bottom() + 1 - onDesktop.height()));
+    window->move(QPoint(x, y) - visible.topLeft());
+}
+
+void NameWindow(QWidget *window, const QString &name)
+{
+    window->setObjectName(name);
+    window->setWindowRole(name);
+}
+
+void KeepOutOfTaskbar(QWidget *window)
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return;
+    xcb_connection_t *connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    const xcb_atom_t atoms[] = {
+        internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+        internAtom(connection, "_NET_WM_STATE_SKIP_PAGER"),
+    };
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 2, atoms);
+    xcb_flush(connection);
+}

@@ -1,0 +1,422 @@
+// The settings file: defaults, text forms, CP932, the reader's and writer's
+// rules that stored files rely on, and what a damaged or unwritable file does.
+
+#include "SettingsFixture.h"
+#include "store/ProfileFile.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <climits>
+#include <sys/stat.h>
+
+namespace {
+
+int savedWarnings = 0;
+
+void countSaveWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("cannot save")))
+        ++savedWarnings;
+}
+
+NoteSettings japaneseNote()
+{
+    NoteSettings record;
+    record.SIYOU = 1;
+    record.B_Color = 8454143;
+    record.POJIX = -300;
+    record.POJIY = 2880;
+    record.YOKO = 2700;
+    record.TATE = 1500;
+    record.ALARM = 1;
+    record.A_TIME = 12241530;
+    record.NAIYOU = QStringLiteral("会議の資料⇔コピー ２部");
+    record.FName = QStringLiteral("ＭＳ Ｐゴシック");
+    record.FSize = 10;
+    record.FBold = QStringLiteral("True");
+    record.FItalic = QStringLiteral("False");
+    return record;
+}
+
+}
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldReadEveryDefaultFromAnAbsentFile();
+    void shouldWriteTheFileTextForms();
+    void shouldRoundTripJapaneseTextThroughCp932();
+    void shouldReadByTheProfileRules_data();
+    void shouldReadByTheProfileRules();
+    void shouldReadIntegers_data();
+    void shouldReadIntegers();
+    void shouldWriteInPlaceAndKeepEveryOtherByte_data();
+    void shouldWriteInPlaceAndKeepEveryOtherByte();
+    void shouldReadLongTextsWhole();
+    void shouldKeepQuotesAroundAValue();
+    void shouldNeverLetAValueChangeTheFileStructure();
+    void shouldWriteThroughASymlink();
+    void shouldKeepTheOldFileWhenAWriteFails();
+    void shouldCreateTheDirectoryOnFirstWrite();
+    void shouldReadDamagedFilesSensibly_data();
+    void shouldReadDamagedFilesSensibly();
+    void shouldTrimAtNull_data();
+    void shouldTrimAtNull();
+    void shouldLeaveAFreedSlotsKeys();
+};
+
+void TestStore::shouldReadEveryDefaultFromAnAbsentFile()
+{
+    SettingsFixture settings;
+    for (int slot = 3; slot <= 17; ++slot) {
+        const NoteSettings record = settings.load(NoteSection(slot));
+        QCOMPARE(record.SIYOU, 0);
+        QCOMPARE(record.B_Color, 0);
+        QCOMPARE(record.POJIX, 0);
+        QCOMPARE(record.POJIY, 0);
+        QCOMPARE(record.YOKO, 1);
+        QCOMPARE(record.TATE, 1);
+        QCOMPARE(record.ALARM, 0);
+        QCOMPARE(record.A_TIME, 0);
+        QCOMPARE(record.NAIYOU, QString());
+        QCOMPARE(record.FName, QStringLiteral("ＭＳ Ｐゴシック"));
+        QCOMPARE(record.FSize, 10);
+        QCOMPARE(record.FBold, QStringLiteral("False"));
+        QCOMPARE(record.FItalic, QStringLiteral("False"));
+    }
+    QVERIFY(!QFileInfo::exists(settings.path()));
+}
+
+void TestStore::shouldWriteTheFileTextForms()
+{
+    SettingsFixture settings;
+    NoteSettings record = japaneseNote();
+    record.NAIYOU = QStringLiteral("memo");
+    settings.save(QStringLiteral("FORM3"), record);
+    record.SIYOU = 0;
+    record.POJIX = 1500;
+    settings.save(QStringLiteral("FORM1"), record);
+
+    const QByteArray expected = "[FORM3]\r\n"
+                                "SIYOU= 1\r\n"
+                                "B_Color= 8454143\r\n"
+                                "POJIX=-300\r\n"
+                                "POJIY= 2880\r\n"
+                                "YOKO= 2700\r\n"
+                                "TATE= 1500\r\n"
+                                "ALARM= 1\r\n"
+                                "A_TIME= 12241530\r\n"
+                                "NAIYOU=memo\r\n"
+                                "FName=" + sjis(QStringLiteral("ＭＳ Ｐゴシック")) + "\r\n"
+                                "FSize= 10\r\n"
+                                "FBold=True\r\n"
+                                "FItalic=False\r\n"
+                                "[FORM1]\r\n"
+                                "SIYOU= 0\r\n"
+                                "B_Color= 8454143\r\n"
+                                "POJIX= 1500\r\n"
+                                "POJIY= 2880\r\n"
+                                "YOKO= 2700\r\n"
+                                "TATE= 1500\r\n"
+                                "ALARM= 1\r\n"
+                                "A_TIME= 12241530\r\n"
+                                "NAIYOU=memo\r\n"
+                                "FName=" + sjis(QStringLiteral("ＭＳ Ｐゴシック")) + "\r\n"
+                                "FSize= 10\r\n"
+                                "FBold=True\r\n"
+                                "FItalic=False\r\n";
+    QCOMPARE(settings.bytes(), expected);
+}
+
+void TestStore::shouldRoundTripJapaneseTextThroughCp932()
+{
+    SettingsFixture settings;
+    const NoteSettings record = japaneseNote();
+    settings.save(QStringLiteral("FORM5"), record);
+
+    QVERIFY(settings.bytes().contains(QByteArray("\x89\xef\x8b\x63\x82\xcc\x8e\x91\x97\xbf\x81\xcc", 12)));
+    QCOMPARE(settings.load(QStringLiteral("FORM5")), record);
+}
+
+void TestStore::shouldReadByTheProfileRules_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("naiyou");
+
+    QTest::newRow("names ignore letter case") << QByteArray("[form3]\nnaiyou=x\n") << "x";
+    QTest::newRow("blanks around key, value and in brackets")
+            << QByteArray("[ FORM3\t]\n \tNAIYOU \t=  a  b \t\n") << "a  b";
+    QTest::newRow("header runs to the last bracket") << QByteArray("[FORM3] x]\nNAIYOU=y\n") << "";
+    QTest::newRow("header with text after its bracket") << QByteArray("[FORM3] note\nNAIYOU=y\n") << "y";
+    QTest::newRow("no bracket, no header") << QByteArray("[FORM3\nNAIYOU=y\n") << "";
+    QTest::newRow("lines before any header belong nowhere") << QByteArray("NAIYOU=a\n[FORM3]\n") << "";
+    QTest::newRow("a line without = is no key") << QByteArray("[FORM3]\nNAIYOU\nNAIYOU=b\n") << "b";
+    QTest::newRow("first = splits") << QByteArray("[FORM3]\nNAIYOU=a=b\n") << "a=b";
+    QTest::newRow("no comment syntax") << QByteArray("[FORM3]\n;NAIYOU=a\nNAIYOU=b\n") << "b";
+    QTest::newRow("lone CR ends a line") << QByteArray("[FORM3]\rNAIYOU=c\rFName=d") << "c";
+    QTest::newRow("CRLF and no final newline") << QByteArray("[FORM3]\r\n\r\nNAIYOU=e") << "e";
+    QTest::newRow("NUL ends a value") << QByteArray("[FORM3]\nNAIYOU=ab\0cd\n", 21) << "ab";
+    QTest::newRow("first section of a name counts")
+            << QByteArray("[FORM3]\nFName=z\n[FORM3]\nNAIYOU=late\n") << "";
+    QTest::newRow("first key of a name counts") << QByteArray("[FORM3]\nNAIYOU=one\nNAIYOU=two\n") << "one";
+    QTest::newRow("FORM03 is not FORM3") << QByteArray("[FORM03]\nNAIYOU=x\n") << "";
+    QTest::newRow("empty text value") << QByteArray("[FORM3]\nNAIYOU=\n") << "";
+}
+
+void TestStore::shouldReadByTheProfileRules()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, naiyou);
+    SettingsFixture settings;
+    settings.write(file);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")).NAIYOU, naiyou);
+}
+
+void TestStore::shouldReadIntegers_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("written form") << QByteArray(" 1") << 1;
+    QTest::newRow("negative") << QByteArray("-300") << -300;
+    QTest::newRow("plus sign") << QByteArray("+7") << 7;
+    QTest::newRow("leading number") << QByteArray("12abc") << 12;
+    QTest::newRow("fraction") << QByteArray("1.5") << 1;
+    QTest::newRow("sign alone") << QByteArray("-") << 0;
+    QTest::newRow("not a number") << QByteArray("abc") << 0;
+    QTest::newRow("empty gives the default") << QByteArray("") << 1;
+    QTest::newRow("blanks only give the default") << QByteArray("   ") << 1;
+    QTest::newRow("beyond 32 bits saturates") << QByteArray("99999999999999999999") << INT_MAX;
+    QTest::newRow("below 32 bits saturates") << QByteArray("-99999999999999999999") << INT_MIN;
+    QTest::newRow("largest") << QByteArray("2147483647") << INT_MAX;
+    QTest::newRow("smallest") << QByteArray("-2147483648") << INT_MIN;
+}
+
+void TestStore::shouldReadIntegers()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(int, expected);
+    SettingsFixture settings;
+    settings.write("[FORM3]\r\nYOKO=" + value + "\r\n");
+    QCOMPARE(settings.load(QStringLiteral("FORM3")).YOKO, expected);
+}
+
+void TestStore::shouldWriteInPlaceAndKeepEveryOtherByte_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray rest = "B_Color= 0\r\nPOJIX= 0\r\nPOJIY= 0\r\nYOKO= 1\r\nTATE= 1\r\nALARM= 0\r\nA_TIME= 0\r\n"
+                            "NAIYOU=\r\nFName=" + sjis(QStringLiteral("ＭＳ Ｐゴシック")) + "\r\nFSize= 10\r\n"
+                            "FBold=False\r\nFItalic=False\r\n";
+
+    QTest::newRow("new section at the end, no blank line")
+            << QByteArray("; mine\n[Other]\nk=v\n")
+            << QByteArray("; mine\n[Other]\nk=v\n[FORM3]\r\nSIYOU= 1\r\n") + rest;
+    QTest::newRow("missing final newline")
+            << QByteArray("[Other]\nk=v")
+            << QByteArray("[Other]\nk=v\r\n[FORM3]\r\nSIYOU= 1\r\n") + rest;
+    QTest::newRow("key in place keeps its spelling, new keys at the section's end")
+            << QByteArray("[form3]\n  siyou = 0 \n\n[FORM4]\nSIYOU=1\n")
+            << QByteArray("[form3]\nsiyou= 1\r\n\n") + rest + "[FORM4]\nSIYOU=1\n";
+    QTest::newRow("later duplicates untouched")
+            << QByteArray("[FORM3]\nSIYOU=0\nSIYOU=5\n[FORM3]\nSIYOU=7\n")
+            << QByteArray("[FORM3]\nSIYOU= 1\r\nSIYOU=5\n") + rest + "[FORM3]\nSIYOU=7\n";
+}
+
+void TestStore::shouldWriteInPlaceAndKeepEveryOtherByte()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    SettingsFixture settings;
+    settings.write(before);
+    NoteSettings record;
+    record.SIYOU = 1;
+    settings.save(QStringLiteral("FORM3"), record);
+    QCOMPARE(settings.bytes(), after);
+}
+
+void TestStore::shouldReadLongTextsWhole()
+{
+    SettingsFixture settings;
+    NoteSettings record;
+    // Far past the 199 and 19 bytes that older readers kept, with a
+    // double-byte character across each of those limits.
+    record.NAIYOU = QString(99, QLatin1Char('a')) + QString(150, QChar(u'あ'));
+    record.FName = QStringLiteral("abcdefghijklmnopqrsあいう");
+    settings.save(QStringLiteral("FORM3"), record);
+    const NoteSettings back = settings.load(QStringLiteral("FORM3"));
+    QCOMPARE(back.NAIYOU, record.NAIYOU);
+    QCOMPARE(back.FName, record.FName);
+}
+
+void TestStore::shouldKeepQuotesAroundAValue()
+{
+    SettingsFixture settings;
+    settings.write("[FORM3]\r\nNAIYOU=\"quoted\"\r\nFName='x'\r\n");
+    NoteSettings record = settings.load(QStringLiteral("FORM3"));
+    QCOMPARE(record.NAIYOU, QStringLiteral("\"quoted\""));
+    QCOMPARE(record.FName, QStringLiteral("'x'"));
+    settings.save(QStringLiteral("FORM3"), record);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")).NAIYOU, QStringLiteral("\"quoted\""));
+}
+
+void TestStore::shouldNeverLetAValueChangeTheFileStructure()
+{
+    SettingsFixture settings;
+    NoteSettings record;
+    record.SIYOU = 1;
+    record.NAIYOU = QStringLiteral("a\nb\r[FORM9]\r\nSIYOU=1\n");
+    record.FName = QStringLiteral("x\n[FORM1]");
+    settings.save(QStringLiteral("FORM3"), record);
+
+    QCOMPARE(settings.load(QStringLiteral("FORM9")).SIYOU, 0);
+    QCOMPARE(settings.load(QStringLiteral("FORM1")), NoteSettings());
+    const NoteSettings back = settings.load(QStringLiteral("FORM3"));
+    QCOMPARE(back.NAIYOU, QStringLiteral("a⇔b⇔[FORM9]⇔SIYOU=1"));
+    QCOMPARE(back.FName, QStringLiteral("x⇔[FORM1]"));
+    QCOMPARE(back.FSize, 10);
+
+    // The edit screen's trailing LF only ends the line.
+    record.NAIYOU = QStringLiteral("hello⇔world\n");
+    settings.save(QStringLiteral("FORM3"), record);
+    QVERIFY(settings.bytes().contains("NAIYOU=hello\x81\xccworld\r\nFName="));
+}
+
+void TestStore::shouldWriteThroughASymlink()
+{
+    SettingsFixture settings;
+    const QString real = settings.dir() + QStringLiteral("/elsewhere/real.ini");
+    QDir().mkpath(QFileInfo(real).path());
+    QDir().mkpath(QFileInfo(settings.path()).path());
+    QVERIFY(QFile::link(QStringLiteral("../elsewhere/real.ini"), settings.path()));
+
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    QVERIFY(QFileInfo(settings.path()).isSymLink());
+    QVERIFY(QFile(real).size() > 0);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), japaneseNote());
+}
+
+void TestStore::shouldKeepTheOldFileWhenAWriteFails()
+{
+    SettingsFixture settings;
+    const QByteArray before = "[FORM3]\r\nSIYOU= 1\r\n";
+    settings.write(before);
+    QVERIFY(QFile::setPermissions(settings.path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+
+    savedWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countSaveWarnings);
+    NoteSettings record = japaneseNote();
+    settings.save(QStringLiteral("FORM3"), record);
+    settings.save(QStringLiteral("FORM4"), record);
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(settings.bytes(), before);
+    QCOMPARE(savedWarnings, 1);
+    QCOMPARE(QDir(QFileInfo(settings.path()).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    // Writable again: the next save lands and a later failure warns again.
+    QVERIFY(QFile::setPermissions(settings.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    settings.save(QStringLiteral("FORM3"), record);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+}
+
+void TestStore::shouldCreateTheDirectoryOnFirstWrite()
+{
+    SettingsFixture settings;
+    SetSettingsFilePath(settings.dir() + QStringLiteral("/a/b/c/nopi.ini"));
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), japaneseNote());
+
+    // A directory that cannot exist (a file stands in its way): no crash, no file.
+    QFile blocker(settings.dir() + QStringLiteral("/blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SetSettingsFilePath(blocker.fileName() + QStringLiteral("/nopi/nopi.ini"));
+    const QtMessageHandler previous = qInstallMessageHandler(countSaveWarnings);
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    qInstallMessageHandler(previous);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), NoteSettings());
+}
+
+void TestStore::shouldReadDamagedFilesSensibly_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("naiyou");
+    QTest::addColumn<int>("siyou");
+
+    QTest::newRow("invalid Shift-JIS reads as ・")
+            << QByteArray("[FORM3]\nSIYOU=1\nNAIYOU=a\x85\x40" "b\x80" "c\xfd\n") << "a・b・c・" << 1;
+    QTest::newRow("lead byte at the end of a value")
+            << QByteArray("[FORM3]\nNAIYOU=x\x82\nSIYOU=1\n") << "x・" << 1;
+    QTest::newRow("a section with only some keys") << QByteArray("[FORM3]\nSIYOU=1\n") << "" << 1;
+    QTest::newRow("a 1 MB line") << QByteArray("[FORM3]\nSIYOU=1\nJUNK=") + QByteArray(1 << 20, 'x') + "\nNAIYOU=ok\n"
+                                 << "ok" << 1;
+    QTest::newRow("a 1 MB value") << QByteArray("[FORM3]\nNAIYOU=") + QByteArray(1 << 20, 'y') + "\nSIYOU=1\n"
+                                  << QString(1 << 20, QLatin1Char('y')) << 1;
+
+    QRandomGenerator random(20261207);
+    for (int i = 0; i < 20; ++i) {
+        QByteArray noise(int(random.bounded(1, 4096)), Qt::Uninitialized);
+        for (char &c : noise)
+            c = char(random.bounded(256));
+        QTest::newRow(qPrintable(QStringLiteral("random bytes %1").arg(i)))
+                << noise + "\n[FORM3]\nSIYOU=1\nNAIYOU=end\n" << "end" << 1;
+    }
+}
+
+void TestStore::shouldReadDamagedFilesSensibly()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, naiyou);
+    QFETCH(int, siyou);
+    SettingsFixture settings;
+    settings.write(file);
+
+    const NoteSettings record = settings.load(QStringLiteral("FORM3"));
+    if (record.NAIYOU != naiyou || record.SIYOU != siyou) {
+        // Random bytes may hold a [FORM3] of their own, which then counts.
+        QVERIFY2(QTest::currentDataTag() && QByteArray(QTest::currentDataTag()).startsWith("random"),
+                 qPrintable(record.NAIYOU.left(80)));
+    }
+    // Whatever was read can be written back and reads the same.
+    settings.save(QStringLiteral("FORM3"), record);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+}
+
+void TestStore::shouldTrimAtNull_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("blanks around") << "  note  " << "note";
+    QTest::newRow("cut at NUL") << QStringLiteral("ab") + QChar(0) + QStringLiteral("cd") << "ab";
+    QTest::newRow("blank buffer") << QString(200, QLatin1Char(' ')) << "";
+    QTest::newRow("inner blanks kept") << " a b " << "a b";
+}
+
+void TestStore::shouldTrimAtNull()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(TrimAtNull(text), expected);
+}
+
+void TestStore::shouldLeaveAFreedSlotsKeys()
+{
+    SettingsFixture settings;
+    NoteSettings record = japaneseNote();
+    settings.save(QStringLiteral("FORM3"), record);
+    record.SIYOU = 0;
+    settings.save(QStringLiteral("FORM3"), record);
+    const QByteArray bytes = settings.bytes();
+    QVERIFY(bytes.startsWith("[FORM3]\r\nSIYOU= 0\r\n"));
+    QCOMPARE(bytes.count("\r\n"), 14);
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+}
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
