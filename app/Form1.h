@@ -23,12 +23,7 @@ public:
     void setWidthTwips(int twips);
     int widthTwips() const;
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
+    // Event handlers, public so that tests drive the real ones.
     void Picture1_Click();
     void Image1_Click();
     void Form_MouseMove();
@@ -36,6 +31,12 @@ private:
     void Timer1_Timer();
     void Timer2_Timer();
 
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
     SingleInstance m_instance;
     QLabel *m_client = nullptr;
     ImageControl *Picture1 = nullptr;

@@ -29,11 +29,7 @@ public:
 
     static QString designCaption();
 
-public slots:
-    // Esc and a window manager's close both mean Cancel.
-    void reject() override;
-
-private:
+    // Event handlers, public so that tests drive the real ones.
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -42,6 +38,11 @@ private:
     void Check1_Click();
     void Timer1_Timer();
 
+public slots:
+    // Esc and a window manager's close both mean Cancel.
+    void reject() override;
+
+private:
     void buildControls();
     void setTabOrder();
     void setText1Color(qint32 bgr);

@@ -23,6 +23,13 @@ public:
     // edit screen's OK (then sized to its text). Writes the whole section.
     void Form_Load();
 
+    // Event handlers, public so that tests and benchmarks drive the real ones.
+    void Form_MouseDown(QMouseEvent *event);
+    void Label1_MouseMove();
+    void Form_DblClick();
+    void Image1_Click();
+    void Timer1_Timer();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -32,12 +39,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Form_MouseDown(QMouseEvent *event);
-    void Label1_MouseMove();
-    void Form_DblClick();
-    void Image1_Click();
-    void Timer1_Timer();
-
     void applyFont(const NoteSettings &record);
     void setMinimumFromFont();
     void placeCloseMark();
