@@ -218,9 +218,9 @@ void NameWindow(QWidget *window, const QString &name)
 void KeepOutOfTaskbar(QWidget *window)
 {
     auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
         return;
-    xcb_connection_t *connection = x11->connection();
     const auto id = static_cast<xcb_window_t>(window->winId());
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
     const xcb_atom_t atoms[] = {

@@ -1,0 +1,149 @@
+// When a note's tick fires, blinks or does nothing; the alarm's text forms;
+// the pixel arithmetic of window shapes.
+
+#include "notes/NoteAlarm.h"
+#include "store/AlarmTime.h"
+#include "store/WindowProcedures.h"
+
+#include <QTest>
+
+class TestAlarm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldDecideTheTick_data();
+    void shouldDecideTheTick();
+    void shouldWriteTwoDigits_data();
+    void shouldWriteTwoDigits();
+    void shouldShowTheAlarmLine_data();
+    void shouldShowTheAlarmLine();
+    void shouldPackAlarmTimes();
+    void shouldConvertTwipsToPixels_data();
+    void shouldConvertTwipsToPixels();
+    void shouldCutWindowsToTheirRegions_data();
+    void shouldCutWindowsToTheirRegions();
+};
+
+using Step = NoteAlarm::Step;
+
+void TestAlarm::shouldDecideTheTick_data()
+{
+    QTest::addColumn<int>("alarm");
+    QTest::addColumn<int>("aTime");
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<Step>("step");
+
+    const QDate christmas(2026, 12, 25);
+    const QDate other(2026, 12, 7);
+    QTest::newRow("armed, second 00 of its minute") << 1 << 930 << QDateTime(other, QTime(9, 30, 0)) << Step::Fire;
+    QTest::newRow("armed, a second early") << 1 << 930 << QDateTime(other, QTime(9, 29, 59)) << Step::Nothing;
+    QTest::newRow("armed, second 00 missed") << 1 << 930 << QDateTime(other, QTime(9, 30, 1)) << Step::Nothing;
+    QTest::newRow("armed at midnight") << 1 << 0 << QDateTime(other, QTime(0, 0, 0)) << Step::Fire;
+    QTest::newRow("dated, on its day") << 1 << 12250930 << QDateTime(christmas, QTime(9, 30, 0)) << Step::Fire;
+    QTest::newRow("dated, another day") << 1 << 12250930 << QDateTime(other, QTime(9, 30, 0)) << Step::Nothing;
+    QTest::newRow("dated 1 Jan 00:00") << 1 << 1010000 << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0)) << Step::Fire;
+    QTest::newRow("ringing blinks") << 2 << 930 << QDateTime(other, QTime(14, 0, 0)) << Step::Blink;
+    QTest::newRow("ringing with a date blinks after midnight")
+            << 2 << 12250930 << QDateTime(QDate(2026, 12, 26), QTime(0, 0, 1)) << Step::Blink;
+    QTest::newRow("off never fires") << 0 << 930 << QDateTime(other, QTime(9, 30, 0)) << Step::Nothing;
+    QTest::newRow("unknown state") << 7 << 930 << QDateTime(other, QTime(9, 30, 0)) << Step::Nothing;
+    QTest::newRow("minute 60 never comes") << 1 << 960 << QDateTime(other, QTime(10, 0, 0)) << Step::Nothing;
+    QTest::newRow("negative time never comes") << 1 << -5 << QDateTime(other, QTime(0, 0, 0)) << Step::Nothing;
+}
+
+void TestAlarm::shouldDecideTheTick()
+{
+    QFETCH(int, alarm);
+    QFETCH(int, aTime);
+    QFETCH(QDateTime, now);
+    QFETCH(Step, step);
+    NoteSettings record;
+    record.ALARM = alarm;
+    record.A_TIME = aTime;
+    QCOMPARE(NoteAlarm::step(record, now), step);
+}
+
+void TestAlarm::shouldWriteTwoDigits_data()
+{
+    QTest::addColumn<qint64>("number");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("5") << qint64(5) << "05";
+    QTest::newRow("12") << qint64(12) << "12";
+    QTest::newRow("1225") << qint64(1225) << "25";
+    QTest::newRow("0") << qint64(0) << "00";
+    QTest::newRow("-5") << qint64(-5) << "-5";
+}
+
+void TestAlarm::shouldWriteTwoDigits()
+{
+    QFETCH(qint64, number);
+    QFETCH(QString, text);
+    QCOMPARE(AlarmTime::twoDigits(number), text);
+}
+
+void TestAlarm::shouldShowTheAlarmLine_data()
+{
+    QTest::addColumn<int>("aTime");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("time only") << 930 << "<09:30>\n";
+    QTest::newRow("last minute of the day") << 2359 << "<23:59>\n";
+    QTest::newRow("1 January 00:00") << 1010000 << "01/01 <00:00>\n";
+    QTest::newRow("christmas") << 12250930 << "12/25 <09:30>\n";
+    QTest::newRow("out of range shows its digits") << 1260 << "<12:60>\n";
+}
+
+void TestAlarm::shouldShowTheAlarmLine()
+{
+    QFETCH(int, aTime);
+    QFETCH(QString, line);
+    QCOMPARE(AlarmTime::alarmLine(aTime), line);
+}
+
+void TestAlarm::shouldPackAlarmTimes()
+{
+    QCOMPARE(AlarmTime::pack(7, 5), 705);
+    QCOMPARE(AlarmTime::pack(12, 25, 12, 30), 12251230);
+    QCOMPARE(AlarmTime::pack(12, 31, 23, 59), 12312359);
+    QVERIFY(!AlarmTime::isDated(2359));
+    QVERIFY(AlarmTime::isDated(1010000));
+}
+
+void TestAlarm::shouldConvertTwipsToPixels_data()
+{
+    QTest::addColumn<double>("twips");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("full launcher") << 1710.0 << 114;
+    QTest::newRow("narrow launcher") << 1277.0 << 85;
+    QTest::newRow("remainder dropped") << 29.0 << 1;
+    QTest::newRow("half rounds to even, down") << 44.5 << 2;
+    QTest::newRow("half rounds to even, up") << 45.5 << 3;
+    QTest::newRow("negative") << -300.0 << -20;
+    QTest::newRow("beyond 32 bits") << 1e12 << 2147483647 / 15;
+}
+
+void TestAlarm::shouldConvertTwipsToPixels()
+{
+    QFETCH(double, twips);
+    QFETCH(int, pixels);
+    QCOMPARE(PixelsFromTwips(twips, 15), pixels);
+}
+
+void TestAlarm::shouldCutWindowsToTheirRegions_data()
+{
+    QTest::addColumn<QRect>("region");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("launcher 1710x1050") << LauncherRegion(114, 70) << QRect(QPoint(3, 24), QPoint(110, 66));
+    QTest::newRow("narrow launcher") << LauncherRegion(85, 70) << QRect(3, 24, 79, 43);
+    QTest::newRow("note 2625x1035") << NoteRegion(175, 69) << QRect(3, 3, 170, 64);
+}
+
+void TestAlarm::shouldCutWindowsToTheirRegions()
+{
+    QFETCH(QRect, region);
+    QFETCH(QRect, expected);
+    QCOMPARE(region, expected);
+}
+
+QTEST_GUILESS_MAIN(TestAlarm)
+#include "tst_alarm.moc"

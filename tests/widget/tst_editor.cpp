@@ -1,0 +1,510 @@
+// The edit screen: opening a new or stored note, the alarm fields, the
+// checks of ＯＫ, the colour and font buttons, Cancel, and the quick path.
+
+#include "WidgetFixture.h"
+
+#include <QCheckBox>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+const QDate Monday(2026, 12, 7);
+
+// Opens the edit screen as the launcher's new-note button or a note's
+// double-click does.
+Form2 *openEditScreen(WidgetFixture &fixture, int slot)
+{
+    EditScreenOpen = 1;
+    EditSection = NoteSection(slot);
+    UseSharedRecord = 1;
+    fixture.desktop().openEditScreen();
+    return fixture.editScreen();
+}
+
+QLineEdit *field(Form2 *screen, const char *name)
+{
+    return child<QLineEdit>(screen, name);
+}
+
+QStringList alarmFields(Form2 *screen)
+{
+    QStringList texts;
+    for (const char *name : {"Text2", "Text3", "Text4", "Text5"})
+        texts << field(screen, name)->text();
+    return texts;
+}
+
+QStringList visibleAlarmFields(Form2 *screen)
+{
+    QStringList visible;
+    for (const char *name : {"Text2", "Label1", "Text3", "Check1", "Text4", "Label2", "Text5"}) {
+        if (!child<QWidget>(screen, name)->isHidden())
+            visible << QString::fromLatin1(name);
+    }
+    return visible;
+}
+
+// Answers the next modal box (message or font dialog) once it shows.
+class ModalAnswer : public QObject
+{
+public:
+    explicit ModalAnswer(std::function<void(QWidget *)> answer) : m_answer(std::move(answer))
+    {
+        QTimer::singleShot(0, this, &ModalAnswer::poll);
+    }
+    int answered = 0;
+    QString title;
+    QString text;
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal) {
+            QTimer::singleShot(10, this, &ModalAnswer::poll);
+            return;
+        }
+        ++answered;
+        title = modal->windowTitle();
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            text = box->text();
+        m_answer(modal);
+    }
+    std::function<void(QWidget *)> m_answer;
+};
+
+struct OkResult
+{
+    int messages = 0;
+    QString title;
+    QString text;
+};
+
+OkResult pressOk(Form2 *screen)
+{
+    ModalAnswer answer([](QWidget *modal) { static_cast<QDialog *>(modal)->accept(); });
+    QTest::mouseClick(child<QPushButton>(screen, "Command1"), Qt::LeftButton);
+    return {answer.answered, answer.title, answer.text};
+}
+
+void setAlarm(Form2 *screen, const QString &hour, const QString &minute, bool dated = false,
+              const QString &month = {}, const QString &day = {})
+{
+    child<QRadioButton>(screen, "Option1_1")->click();
+    field(screen, "Text2")->setText(hour);
+    field(screen, "Text3")->setText(minute);
+    child<QCheckBox>(screen, "Check1")->setChecked(dated);
+    if (dated) {
+        field(screen, "Text4")->setText(month);
+        field(screen, "Text5")->setText(day);
+    }
+}
+
+}
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldOpenAFreeSlotWithNewNoteDefaults();
+    void shouldOpenTheAlarmFields_data();
+    void shouldOpenTheAlarmFields();
+    void shouldOpenStoredTextWithItsLineBreaks();
+    void shouldKeepTypedValuesWhenSwitching();
+    void shouldCheckTheAlarmOnOk_data();
+    void shouldCheckTheAlarmOnOk();
+    void shouldRefuseTextTheFileCannotHold();
+    void shouldHandTheTextOverWithItsLineBreaks();
+    void shouldNarrowTheLauncherWhenNoSlotIsLeft_data();
+    void shouldNarrowTheLauncherWhenNoSlotIsLeft();
+    void shouldStepThroughTheFourColours();
+    void shouldTakeTheFontFromTheDialog_data();
+    void shouldTakeTheFontFromTheDialog();
+    void shouldWriteNothingOnCancel();
+    void shouldShowTheClockInTheCaption();
+    void shouldMakeANoteByTextTabEnter();
+};
+
+void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(14, 40, 0)));
+    Form2 *screen = openEditScreen(fixture, 3);
+
+    auto *text = child<QPlainTextEdit>(screen, "Text1");
+    QCOMPARE(text->toPlainText(), QStringLiteral(" "));
+    QCOMPARE(text->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x80));
+    QCOMPARE(text->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+    QCOMPARE(text->font().pointSize(), 10);
+    QVERIFY(child<QRadioButton>(screen, "Option1_0")->isChecked());
+    QCOMPARE(SharedRecord.SIYOU, 1);
+    QCOMPARE(SharedRecord.B_Color, 8454143);
+    const QSize screenSize = QGuiApplication::primaryScreen()->geometry().size();
+    QCOMPARE(SharedRecord.POJIX, screenSize.width() * 15 / 2 - 2540);
+    QCOMPARE(SharedRecord.POJIY, screenSize.height() * 15 / 2 - 310);
+    QVERIFY(!QFileInfo::exists(fixture.path()));
+    QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面 　( https://nopi.example/ )"));
+}
+
+void TestEditor::shouldOpenTheAlarmFields_data()
+{
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<int>("alarm");
+    QTest::addColumn<int>("aTime");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("dated");
+    QTest::addColumn<QStringList>("visible");
+
+    const QStringList none;
+    const QStringList timeFields = {"Text2", "Label1", "Text3", "Check1"};
+    const QStringList allFields = timeFields + QStringList{"Text4", "Label2", "Text5"};
+    QTest::newRow("off at 14:40") << QTime(14, 40) << 0 << 0 << QStringList{"15", "00", "12", "07"} << false << none;
+    QTest::newRow("off at 23:10") << QTime(23, 10) << 0 << 0 << QStringList{"00", "00", "12", "07"} << false << none;
+    QTest::newRow("on, 905") << QTime(8, 0) << 1 << 905 << QStringList{"09", "05", "12", "07"} << false << timeFields;
+    QTest::newRow("on, 12251230") << QTime(8, 0) << 1 << 12251230 << QStringList{"12", "30", "12", "25"} << true
+                                  << allFields;
+    QTest::newRow("on, 1010005") << QTime(8, 0) << 1 << 1010005 << QStringList{"00", "05", "01", "01"} << true
+                                 << allFields;
+    QTest::newRow("ringing opens as on") << QTime(8, 0) << 2 << 930 << QStringList{"09", "30", "12", "07"} << false
+                                         << timeFields;
+    QTest::newRow("out of range shows its digits") << QTime(8, 0) << 1 << 1260
+                                                   << QStringList{"12", "60", "12", "07"} << false << timeFields;
+}
+
+void TestEditor::shouldOpenTheAlarmFields()
+{
+    QFETCH(QTime, now);
+    QFETCH(int, alarm);
+    QFETCH(int, aTime);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, dated);
+    QFETCH(QStringList, visible);
+    WidgetFixture fixture(QDateTime(Monday, now));
+    NoteSettings record = noteRecord();
+    record.ALARM = alarm;
+    record.A_TIME = aTime;
+    fixture.save(NoteSection(3), record);
+
+    Form2 *screen = openEditScreen(fixture, 3);
+    QCOMPARE(alarmFields(screen), texts);
+    QCOMPARE(child<QCheckBox>(screen, "Check1")->isChecked(), dated);
+    QCOMPARE(visibleAlarmFields(screen), visible);
+    QCOMPARE(child<QRadioButton>(screen, "Option1_1")->isChecked(), alarm != 0);
+    QCOMPARE(SharedRecord.ALARM, alarm != 0 ? 1 : 0);
+    // Typing into a field replaces its value.
+    QCOMPARE(field(screen, "Text2")->selectedText(), texts[0]);
+}
+
+void TestEditor::shouldOpenStoredTextWithItsLineBreaks()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.NAIYOU = QStringLiteral("a⇔b⇔⇔c");
+    record.B_Color = 12648384;
+    fixture.save(NoteSection(3), record);
+    Form2 *screen = openEditScreen(fixture, 3);
+    auto *text = child<QPlainTextEdit>(screen, "Text1");
+    QCOMPARE(text->toPlainText(), QStringLiteral("a\nb\n\nc"));
+    QCOMPARE(text->palette().color(QPalette::Base), QColor(0xC0, 0xFF, 0xC0));
+}
+
+void TestEditor::shouldKeepTypedValuesWhenSwitching()
+{
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 3);
+    setAlarm(screen, QStringLiteral("07"), QStringLiteral("45"), true, QStringLiteral("03"), QStringLiteral("14"));
+    QCOMPARE(SharedRecord.ALARM, 1);
+
+    child<QRadioButton>(screen, "Option1_0")->click();
+    QCOMPARE(SharedRecord.ALARM, 0);
+    QCOMPARE(visibleAlarmFields(screen), QStringList());
+    child<QRadioButton>(screen, "Option1_1")->click();
+    QCOMPARE(alarmFields(screen), (QStringList{"07", "45", "03", "14"}));
+    QCOMPARE(visibleAlarmFields(screen).size(), 7);
+
+    child<QCheckBox>(screen, "Check1")->click();
+    QCOMPARE(visibleAlarmFields(screen), (QStringList{"Text2", "Label1", "Text3", "Check1"}));
+    QCOMPARE(alarmFields(screen), (QStringList{"07", "45", "03", "14"}));
+}
+
+void TestEditor::shouldCheckTheAlarmOnOk_data()
+{
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QStringList>("fields"); // hour, minute[, month, day]
+    QTest::addColumn<QString>("message");    // empty when accepted
+    QTest::addColumn<int>("aTime");
+
+    const QString time = QStringLiteral("入力した「時.分」の数値が不正なので、再入力して下さい。");
+    const QString date = QStringLiteral("入力した「月.日」の数値が不正なので、再入力して下さい。");
+    QTest::newRow("7:05") << 2026 << QStringList{"7", "5"} << QString() << 705;
+    QTest::newRow("blanks around") << 2026 << QStringList{" 23 ", "\t59"} << QString() << 2359;
+    QTest::newRow("empty is 00:00") << 2026 << QStringList{"", ""} << QString() << 0;
+    QTest::newRow("full-width digits") << 2026 << QStringList{"１２", "３０"} << QString() << 1230;
+    QTest::newRow("hour 24") << 2026 << QStringList{"24", "00"} << time << -1;
+    QTest::newRow("hour -1") << 2026 << QStringList{"-1", "00"} << time << -1;
+    QTest::newRow("minute 60") << 2026 << QStringList{"12", "60"} << time << -1;
+    QTest::newRow("hour 1.5 is not a whole number") << 2026 << QStringList{"1.5", "0"} << time << -1;
+    QTest::newRow("hour abc") << 2026 << QStringList{"abc", "0"} << time << -1;
+    QTest::newRow("12/25 12:30") << 2026 << QStringList{"12", "30", "12", "25"} << QString() << 12251230;
+    QTest::newRow("2/30") << 2026 << QStringList{"12", "30", "2", "30"} << date << -1;
+    QTest::newRow("month 13") << 2026 << QStringList{"12", "30", "13", "1"} << date << -1;
+    QTest::newRow("empty month") << 2026 << QStringList{"12", "30", "", "1"} << date << -1;
+    QTest::newRow("29 February in a leap year") << 2028 << QStringList{"8", "0", "02", "29"} << QString()
+                                                << 2290800;
+    QTest::newRow("29 February otherwise") << 2027 << QStringList{"8", "0", "02", "29"} << date << -1;
+}
+
+void TestEditor::shouldCheckTheAlarmOnOk()
+{
+    QFETCH(int, year);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, message);
+    QFETCH(int, aTime);
+    WidgetFixture fixture(QDateTime(QDate(year, 1, 10), QTime(8, 0)));
+    fixture.write("[FORM1]\r\nPOJIX= 15\r\n");
+    Form2 *screen = openEditScreen(fixture, 3);
+    const bool dated = fields.size() == 4;
+    setAlarm(screen, fields[0], fields[1], dated, dated ? fields[2] : QString(), dated ? fields[3] : QString());
+
+    const OkResult result = pressOk(screen);
+    if (message.isEmpty()) {
+        QCOMPARE(result.messages, 0);
+        QVERIFY(!screen->isVisible());
+        QCOMPARE(fixture.load(NoteSection(3)).A_TIME, aTime);
+        QCOMPARE(fixture.load(NoteSection(3)).ALARM, 1);
+        QCOMPARE(EditScreenOpen, 0);
+    } else {
+        QCOMPARE(result.messages, 1);
+        QCOMPARE(result.title, QStringLiteral("エラーメッセージ"));
+        QCOMPARE(result.text, message);
+        QVERIFY(screen->isVisible());
+        QCOMPARE(fixture.bytes(), QByteArray("[FORM1]\r\nPOJIX= 15\r\n"));
+        QCOMPARE(EditScreenOpen, 1);
+        QCOMPARE(field(screen, "Text2")->text(), fields[0]);
+    }
+}
+
+void TestEditor::shouldRefuseTextTheFileCannotHold()
+{
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 3);
+    child<QPlainTextEdit>(screen, "Text1")->setPlainText(QStringLiteral("lunch 🍱"));
+    OkResult result = pressOk(screen);
+    QCOMPARE(result.messages, 1);
+    QCOMPARE(result.text, QStringLiteral("入力した文章に保存できない文字が含まれているので、修正して下さい。"));
+    QVERIFY(screen->isVisible());
+    QVERIFY(!QFileInfo::exists(fixture.path()));
+
+    child<QPlainTextEdit>(screen, "Text1")->setPlainText(QStringLiteral("lunch 弁当 ①"));
+    result = pressOk(screen);
+    QCOMPARE(result.messages, 0);
+    QCOMPARE(fixture.load(NoteSection(3)).NAIYOU, QStringLiteral("lunch 弁当 ①"));
+}
+
+// Records the shared record at the moment OK hands it to the note window.
+class RecordingDesktop : public Desktop
+{
+public:
+    void reloadNote(int slot) override
+    {
+        handedOver = SharedRecord;
+        Desktop::reloadNote(slot);
+    }
+    NoteSettings handedOver;
+};
+
+void TestEditor::shouldHandTheTextOverWithItsLineBreaks()
+{
+    WidgetFixture fixture;
+    RecordingDesktop desktop;
+    Forms::install(&desktop);
+    EditScreenOpen = 1;
+    EditSection = NoteSection(3);
+    UseSharedRecord = 1;
+    desktop.openEditScreen();
+    auto *screen = static_cast<Form2 *>(desktop.editScreen());
+    child<QPlainTextEdit>(screen, "Text1")->setPlainText(QStringLiteral("a\nb"));
+
+    QCOMPARE(pressOk(screen).messages, 0);
+    QCOMPARE(CurrentSection, NoteSection(17));
+    QCOMPARE(UseSharedRecord, 0);
+    QCOMPARE(desktop.handedOver.NAIYOU, QStringLiteral("a\r\nb\n"));
+    QCOMPARE(fixture.load(NoteSection(3)).NAIYOU, QStringLiteral("a⇔b"));
+    QVERIFY(desktop.note(3));
+    Forms::install(&fixture.desktop());
+}
+
+void TestEditor::shouldNarrowTheLauncherWhenNoSlotIsLeft_data()
+{
+    QTest::addColumn<int>("othersInUse");
+    QTest::addColumn<int>("width");
+    QTest::newRow("14 others") << 14 << 1275;
+    QTest::newRow("13 others") << 13 << 1710;
+    QTest::newRow("none") << 0 << 1710;
+}
+
+void TestEditor::shouldNarrowTheLauncherWhenNoSlotIsLeft()
+{
+    QFETCH(int, othersInUse);
+    QFETCH(int, width);
+    WidgetFixture fixture;
+    for (int slot = 4; slot < 4 + othersInUse; ++slot)
+        fixture.save(NoteSection(slot), noteRecord());
+    fixture.launcher().setWidthTwips(1277);
+    Form2 *screen = openEditScreen(fixture, 3);
+    QCOMPARE(pressOk(screen).messages, 0);
+
+    QCOMPARE(fixture.launcher().widthTwips(), width);
+    QCOMPARE(fixture.launcher().mask().boundingRect(), QRect(3, 24, width / 15 - 6, 43));
+    QCOMPARE(LauncherRefresh, quint8(2));
+}
+
+void TestEditor::shouldStepThroughTheFourColours()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.B_Color = 12632319;
+    fixture.save(NoteSection(3), record);
+    Form2 *screen = openEditScreen(fixture, 3);
+    auto *color = child<QPushButton>(screen, "Command3");
+
+    QList<int> seen;
+    for (int press = 0; press < 4; ++press) {
+        color->click();
+        seen << SharedRecord.B_Color;
+    }
+    QCOMPARE(seen, (QList<int>{12648384, 16777088, 8454143, 12632319}));
+    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->palette().color(QPalette::Base), QColor(0xFF, 0xC0, 0xC0));
+
+    SharedRecord.B_Color = 0;
+    screen->Command2_Click();
+    record.B_Color = 255;
+    fixture.save(NoteSection(4), record);
+    screen = openEditScreen(fixture, 4);
+    child<QPushButton>(screen, "Command3")->click();
+    QCOMPARE(SharedRecord.B_Color, 8454143);
+}
+
+void TestEditor::shouldTakeTheFontFromTheDialog_data()
+{
+    QTest::addColumn<double>("size");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<int>("expectedSize");
+    QTest::newRow("bold 12") << 12.0 << true << 12;
+    QTest::newRow("regular 14") << 14.0 << false << 14;
+}
+
+void TestEditor::shouldTakeTheFontFromTheDialog()
+{
+    QFETCH(double, size);
+    QFETCH(bool, bold);
+    QFETCH(int, expectedSize);
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 3);
+
+    QFont wanted(QStringLiteral("DejaVu Sans"));
+    wanted.setPointSizeF(size);
+    wanted.setStyleName(bold ? QStringLiteral("Bold") : QStringLiteral("Book"));
+    QFont offered;
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            auto *dialog = static_cast<QFontDialog *>(modal);
+            offered = dialog->currentFont();
+            dialog->setCurrentFont(wanted);
+            dialog->accept();
+        });
+        screen->Command4_Click();
+        QCOMPARE(answer.title, QStringLiteral("フォントの変更（１枚毎に設定可能）"));
+    }
+    QCOMPARE(SharedRecord.FName, QStringLiteral("DejaVu Sans"));
+    QCOMPARE(SharedRecord.FSize, expectedSize);
+    QCOMPARE(SharedRecord.FBold, bold ? QStringLiteral("True") : QStringLiteral("False"));
+    QCOMPARE(SharedRecord.FItalic, QStringLiteral("False"));
+    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->font().family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(offered.pointSize(), 10); // the dialog's own start, not the note's font
+
+    // The dialog starts from the previous choice; cancelling changes nothing.
+    const NoteSettings before = SharedRecord;
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            offered = static_cast<QFontDialog *>(modal)->currentFont();
+            static_cast<QDialog *>(modal)->reject();
+        });
+        screen->Command4_Click();
+    }
+    QCOMPARE(offered.family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(SharedRecord, before);
+}
+
+void TestEditor::shouldWriteNothingOnCancel()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    const QByteArray before = fixture.bytes();
+    const QFont noteFont = child<QLabel>(note, "Label1")->font();
+
+    Form2 *screen = openEditScreen(fixture, 3);
+    child<QPushButton>(screen, "Command3")->click();
+    {
+        ModalAnswer answer([](QWidget *modal) {
+            auto *dialog = static_cast<QFontDialog *>(modal);
+            dialog->setCurrentFont(QFont(QStringLiteral("DejaVu Serif"), 20));
+            dialog->accept();
+        });
+        screen->Command4_Click();
+    }
+    QTest::keyClick(screen, Qt::Key_Escape);
+
+    QVERIFY(!screen->isVisible());
+    QCOMPARE(EditScreenOpen, 0);
+    QCOMPARE(LauncherRefresh, quint8(2));
+    QCOMPARE(fixture.bytes(), before);
+    QCOMPARE(child<QLabel>(note, "Label1")->font(), noteFont);
+
+    screen = openEditScreen(fixture, 3);
+    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x80));
+    QCOMPARE(SharedRecord.FSize, 10);
+}
+
+void TestEditor::shouldShowTheClockInTheCaption()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(9, 5, 7)));
+    Form2 *screen = openEditScreen(fixture, 3);
+    screen->Timer1_Timer();
+    QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面  < 09:05:07 >  https://nopi.example/"));
+}
+
+void TestEditor::shouldMakeANoteByTextTabEnter()
+{
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 3);
+    screen->show();
+    QVERIFY(QTest::qWaitForWindowActive(screen));
+    auto *text = child<QPlainTextEdit>(screen, "Text1");
+    QCOMPARE(QApplication::focusWidget(), text);
+
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("hello"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), child<QWidget>(screen, "Command1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    QVERIFY(!screen->isVisible());
+    const NoteSettings stored = fixture.load(NoteSection(3));
+    QCOMPARE(stored.SIYOU, 1);
+    QCOMPARE(stored.NAIYOU, QStringLiteral("hello"));
+    QCOMPARE(stored.B_Color, 8454143);
+    QCOMPARE(stored.FName, QStringLiteral("ＭＳ Ｐゴシック"));
+    QVERIFY(fixture.note(3));
+}
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"

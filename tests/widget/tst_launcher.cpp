@@ -1,0 +1,231 @@
+// The launcher: start-up from the file, note slots, the new-note button, its
+// shape and width, the refresh countdown, the quit icon and the single copy.
+
+#include "WidgetFixture.h"
+#include "store/ImageControl.h"
+#include "store/WindowProcedures.h"
+
+#include <QMouseEvent>
+#include <QScreen>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+void moveMouseOver(QWidget *widget, QPoint pos)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapTo(widget->window(), pos)),
+                      QPointF(widget->mapToGlobal(pos)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+QList<int> loadedNotes(WidgetFixture &fixture)
+{
+    QList<int> inUse;
+    for (int slot = 3; slot <= 17; ++slot) {
+        if (fixture.note(slot))
+            inUse << slot;
+    }
+    return inUse;
+}
+
+}
+
+class TestLauncher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldShowExactlyTheNotesInUse();
+    void shouldNarrowWhenAllSlotsAreInUse();
+    void shouldStartAtTheOriginWithoutAFile();
+    void shouldComeBackOntoAScreen();
+    void shouldSaveItsPlaceAndTakeTheLowestFreeSlot();
+    void shouldIgnoreTheNewNoteButtonWhileEditing();
+    void shouldCountTheRefreshDown();
+    void shouldShowTheQuitIconWhileTheMouseMoves();
+    void shouldRefuseASecondCopy();
+    void shouldTakeOverTheLockOfAKilledCopy();
+};
+
+void TestLauncher::shouldShowExactlyTheNotesInUse()
+{
+    WidgetFixture fixture;
+    fixture.write("[FORM1]\r\nPOJIX= 1500\r\nPOJIY= 750\r\n");
+    fixture.save(NoteSection(4), noteRecord(1500, 1500));
+    fixture.save(NoteSection(9), noteRecord(4500, 4500));
+    NoteSettings odd = noteRecord();
+    odd.SIYOU = 2;
+    fixture.save(NoteSection(5), odd);
+
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    QCOMPARE(loadedNotes(fixture), (QList<int>{4, 9}));
+    QCOMPARE(fixture.note(9)->pos(), QPoint(300, 300));
+    QCOMPARE(launcher.pos(), QPoint(100, 50));
+    QCOMPARE(launcher.size(), QSize(114, 70));
+    QCOMPARE(launcher.windowTitle(), QStringLiteral("Nopi +"));
+    QVERIFY(!child<QLabel>(&launcher, "Image2")->isHidden());
+    QCOMPARE(launcher.mask(), QRegion(3, 24, 108, 43));
+    QCOMPARE(LauncherRefresh, quint8(2));
+
+    launcher.Picture1_Click();
+    QCOMPARE(EditSection, NoteSection(3));
+    QVERIFY(fixture.editScreen());
+}
+
+void TestLauncher::shouldNarrowWhenAllSlotsAreInUse()
+{
+    WidgetFixture fixture;
+    for (int slot = 3; slot <= 17; ++slot)
+        fixture.save(NoteSection(slot), noteRecord(slot * 600, slot * 300));
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    QCOMPARE(loadedNotes(fixture).size(), 15);
+    QCOMPARE(launcher.width(), 85);
+    QCOMPARE(launcher.mask(), QRegion(3, 24, 79, 43));
+
+    // Were the button reached, it would find no slot and open nothing.
+    launcher.Picture1_Click();
+    QVERIFY(!fixture.editScreen());
+    QCOMPARE(EditScreenOpen, 0);
+    QCOMPARE(fixture.load(LauncherSection()).POJIX, 0);
+}
+
+void TestLauncher::shouldStartAtTheOriginWithoutAFile()
+{
+    WidgetFixture fixture;
+    QVERIFY(fixture.launcher().Form_Load());
+    QCOMPARE(fixture.launcher().pos(), QPoint(0, 0));
+    QVERIFY(loadedNotes(fixture).isEmpty());
+    QVERIFY(!QFileInfo::exists(fixture.path()));
+}
+
+void TestLauncher::shouldComeBackOntoAScreen()
+{
+    WidgetFixture fixture;
+    fixture.write("[FORM1]\r\nPOJIX= 300000\r\nPOJIY=-90000\r\n");
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    const QRect strip = LauncherRegion(launcher.width(), launcher.height()).translated(launcher.pos());
+    QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(strip));
+}
+
+void TestLauncher::shouldSaveItsPlaceAndTakeTheLowestFreeSlot()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    launcher.move(40, 60);
+
+    QTest::mouseClick(child<ImageControl>(&launcher, "Picture1"), Qt::LeftButton, {}, QPoint(10, 10));
+
+    const NoteSettings place = fixture.load(LauncherSection());
+    QCOMPARE(place.POJIX, 600);
+    QCOMPARE(place.POJIY, 900);
+    const QByteArray bytes = fixture.bytes();
+    QCOMPARE(bytes.mid(bytes.indexOf("[FORM1]")).count("\r\n"), 14);
+    QCOMPARE(EditSection, NoteSection(4));
+    QCOMPARE(EditScreenOpen, 1);
+    QCOMPARE(UseSharedRecord, 1);
+    QVERIFY(fixture.editScreen());
+}
+
+void TestLauncher::shouldIgnoreTheNewNoteButtonWhileEditing()
+{
+    WidgetFixture fixture;
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    EditScreenOpen = 1;
+    launcher.Picture1_Click();
+    QVERIFY(!QFileInfo::exists(fixture.path()));
+    QVERIFY(!fixture.editScreen());
+}
+
+void TestLauncher::shouldCountTheRefreshDown()
+{
+    WidgetFixture fixture;
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    QCOMPARE(LauncherRefresh, quint8(2));
+
+    EditScreenOpen = 1;
+    launcher.Timer1_Timer();
+    QCOMPARE(LauncherRefresh, quint8(2));
+    EditScreenOpen = 0;
+    launcher.Timer1_Timer();
+    QCOMPARE(LauncherRefresh, quint8(1));
+
+    // While refreshing, a width set elsewhere reaches the shape at the next fast tick.
+    launcher.setWidthTwips(1277);
+    launcher.Timer2_Timer();
+    QCOMPARE(launcher.mask(), QRegion(3, 24, 79, 43));
+
+    launcher.Timer1_Timer();
+    QCOMPARE(LauncherRefresh, quint8(0));
+    launcher.setWidthTwips(1710);
+    launcher.Timer2_Timer();
+    QCOMPARE(launcher.mask(), QRegion(3, 24, 79, 43));
+    launcher.Timer1_Timer();
+    QCOMPARE(LauncherRefresh, quint8(0));
+}
+
+void TestLauncher::shouldShowTheQuitIconWhileTheMouseMoves()
+{
+    WidgetFixture fixture;
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    launcher.show();
+    auto *quit = child<ImageControl>(&launcher, "Image1");
+    auto *strip = child<QWidget>(&launcher, "client");
+    QVERIFY(quit->isHidden());
+
+    moveMouseOver(child<QWidget>(&launcher, "Picture1"), QPoint(5, 5));
+    QVERIFY(quit->isHidden());
+    moveMouseOver(strip, QPoint(30, 10));
+    QVERIFY(!quit->isHidden());
+    // The boxed cross shows near the strip's lower-left corner.
+    QCOMPARE(quit->geometry(), QRect(-18, 28, 32, 32));
+    launcher.Timer1_Timer();
+    QVERIFY(quit->isHidden());
+}
+
+void TestLauncher::shouldRefuseASecondCopy()
+{
+    WidgetFixture fixture;
+    fixture.write("[FORM1]\r\nPOJIX= 150\r\n[FORM3]\r\nSIYOU=1\r\n");
+    QVERIFY(fixture.launcher().Form_Load());
+    const QByteArray before = fixture.bytes();
+    ResetProgramState();
+
+    Form1 second;
+    QVERIFY(!second.Form_Load());
+    QCOMPARE(second.pos(), QPoint(0, 0));
+    QCOMPARE(CurrentSection, QString());
+    QCOMPARE(fixture.bytes(), before);
+}
+
+void TestLauncher::shouldTakeOverTheLockOfAKilledCopy()
+{
+    WidgetFixture fixture;
+    const pid_t child = fork();
+    if (child == 0) {
+        QLockFile lock(SingleInstance::lockFilePath());
+        lock.tryLock(0);
+        // Killed without a chance to unlock.
+        raise(SIGKILL);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(QFileInfo::exists(SingleInstance::lockFilePath()));
+
+    QVERIFY(fixture.launcher().Form_Load());
+}
+
+QTEST_MAIN(TestLauncher)
+#include "tst_launcher.moc"

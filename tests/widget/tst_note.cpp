@@ -1,0 +1,464 @@
+// Note windows: opening from the file and from the edit screen, the alarm
+// tick, blinking, acknowledging, dragging, resizing, closing.
+
+#include "WidgetFixture.h"
+#include "notes/AlarmSound.h"
+#include "store/ImageControl.h"
+#include "store/WindowProcedures.h"
+
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+void sendMouse(QWidget *widget, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapTo(widget->window(), pos)),
+                      QPointF(widget->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void drag(QWidget *widget, QPoint from, QPoint by, Qt::MouseButton button)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, from, button, button);
+    // Global positions drive the move, so the press point is fixed in screen terms.
+    const QPoint global = widget->mapToGlobal(from);
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint target = global + by * step / 4;
+        QMouseEvent move(QEvent::MouseMove, QPointF(widget->mapFromGlobal(target)), QPointF(target),
+                         QPointF(target), Qt::NoButton, button, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+    const QPoint end = global + by;
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(widget->mapFromGlobal(end)), QPointF(end),
+                        QPointF(end), button, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+// A real double-click: press, release, double-click, release.
+void doubleClick(QWidget *widget, QPoint pos)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+    sendMouse(widget, QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+}
+
+bool isTopmost(QWidget *window)
+{
+    return window->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+QPoint middle(QWidget *window)
+{
+    return window->rect().center();
+}
+
+const QDate Monday(2026, 12, 7);
+
+}
+
+class TestNote : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldFireOnlyInSecondZero_data();
+    void shouldFireOnlyInSecondZero();
+    void shouldFireADatedAlarmOnlyOnItsDay();
+    void shouldFireOnceInTwoTicksOfTheSameSecond();
+    void shouldBlinkAStoredRingingAlarmWithoutSoundOrTopmost();
+    void shouldAcknowledgeARingingAlarmOnDoubleClick();
+    void shouldShowTheAlarmLine_data();
+    void shouldShowTheAlarmLine();
+    void shouldConvertStoredLineBreaks();
+    void shouldSizeItselfToItsTextAfterTheEditScreen();
+    void shouldKeepItsStoredSizeFromTheFile();
+    void shouldStayReachable_data();
+    void shouldStayReachable();
+    void shouldWriteAMoveOrResizeAtTheNextTick();
+    void shouldDragOnlyWithTheLeftButton();
+    void shouldResizeFromItsFrame();
+    void shouldLetPressesThroughItsTextWhileTheMouseIsOverIt();
+    void shouldReshapeOnlyWhileTheLauncherRefreshes();
+    void shouldFreeItsSlotWhenClosed();
+    void shouldOpenTheEditScreenOnDoubleClick();
+    void shouldIgnoreADoubleClickWhileAnEditScreenIsOpen();
+};
+
+void TestNote::shouldFireOnlyInSecondZero_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<bool>("fires");
+    QTest::newRow("09:29:59") << QTime(9, 29, 59) << false;
+    QTest::newRow("09:30:00") << QTime(9, 30, 0) << true;
+    QTest::newRow("09:30:01, second 00 missed") << QTime(9, 30, 1) << false;
+}
+
+void TestNote::shouldFireOnlyInSecondZero()
+{
+    QFETCH(QTime, time);
+    QFETCH(bool, fires);
+    WidgetFixture fixture(QDateTime(Monday, time));
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 930;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    const int sounds = AlarmSound::playRequests();
+
+    note->Timer1_Timer();
+
+    QCOMPARE(fixture.load(NoteSection(3)).ALARM, fires ? 2 : 1);
+    QCOMPARE(isTopmost(note), fires);
+    QCOMPARE(AlarmSound::playRequests() - sounds, fires ? 1 : 0);
+}
+
+void TestNote::shouldFireADatedAlarmOnlyOnItsDay()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(9, 30, 0)));
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 12250930;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+
+    // Another day: no alarm, but the place is still kept in step.
+    note->move(note->pos() + QPoint(10, 0));
+    note->Timer1_Timer();
+    NoteSettings stored = fixture.load(NoteSection(3));
+    QCOMPARE(stored.ALARM, 1);
+    QCOMPARE(stored.POJIX, record.POJIX + 150);
+
+    fixture.setTime(QDateTime(QDate(2026, 12, 25), QTime(9, 30, 0)));
+    note->Timer1_Timer();
+    QCOMPARE(fixture.load(NoteSection(3)).ALARM, 2);
+}
+
+void TestNote::shouldFireOnceInTwoTicksOfTheSameSecond()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(9, 30, 0)));
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 930;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    auto *label = child<QLabel>(note, "Label1");
+    const int sounds = AlarmSound::playRequests();
+
+    note->Timer1_Timer();
+    QVERIFY(!label->isHidden());
+    note->Timer1_Timer();
+    QCOMPARE(AlarmSound::playRequests() - sounds, 1);
+    QVERIFY(label->isHidden());
+    QCOMPARE(fixture.load(NoteSection(3)).ALARM, 2);
+}
+
+void TestNote::shouldBlinkAStoredRingingAlarmWithoutSoundOrTopmost()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(14, 0, 0)));
+    NoteSettings record = noteRecord();
+    record.ALARM = 2;
+    record.A_TIME = 930;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    auto *label = child<QLabel>(note, "Label1");
+    auto *closeMark = child<ImageControl>(note, "Image1");
+    const int sounds = AlarmSound::playRequests();
+
+    const QList<bool> hidden = {true, false, true, false};
+    for (bool expected : hidden) {
+        note->Timer1_Timer();
+        QCOMPARE(label->isHidden(), expected);
+        QVERIFY(!closeMark->isHidden());
+    }
+    QCOMPARE(AlarmSound::playRequests(), sounds);
+    QVERIFY(!isTopmost(note));
+}
+
+void TestNote::shouldAcknowledgeARingingAlarmOnDoubleClick()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(9, 30, 0)));
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 930;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    auto *label = child<QLabel>(note, "Label1");
+
+    note->Timer1_Timer(); // fires
+    note->Timer1_Timer(); // text hidden
+    QVERIFY(label->isHidden());
+    QVERIFY(isTopmost(note));
+
+    EditScreenOpen = 1; // acknowledging works even while an edit is open
+    doubleClick(note, middle(note));
+
+    const NoteSettings stored = fixture.load(NoteSection(3));
+    QCOMPARE(stored.ALARM, 1);
+    QCOMPARE(stored.A_TIME, 930);
+    QVERIFY(!label->isHidden());
+    QVERIFY(!isTopmost(note));
+    QVERIFY(!fixture.editScreen());
+    QVERIFY(label->text().startsWith(QLatin1String("<09:30>\n")));
+}
+
+void TestNote::shouldShowTheAlarmLine_data()
+{
+    QTest::addColumn<int>("alarm");
+    QTest::addColumn<int>("aTime");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no alarm") << 0 << 930 << "memo";
+    QTest::newRow("armed 23:59") << 1 << 2359 << "<23:59>\nmemo";
+    QTest::newRow("ringing, dated 1 Jan") << 2 << 1010000 << "01/01 <00:00>\nmemo";
+}
+
+void TestNote::shouldShowTheAlarmLine()
+{
+    QFETCH(int, alarm);
+    QFETCH(int, aTime);
+    QFETCH(QString, text);
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.ALARM = alarm;
+    record.A_TIME = aTime;
+    fixture.save(NoteSection(5), record);
+    QCOMPARE(child<QLabel>(fixture.showNote(5), "Label1")->text(), text);
+}
+
+void TestNote::shouldConvertStoredLineBreaks()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.NAIYOU = QStringLiteral("会議⇔資料⇔コピー & 配布");
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    QCOMPARE(child<QLabel>(note, "Label1")->text(), QStringLiteral("会議\n資料\nコピー & 配布"));
+    QCOMPARE(fixture.load(NoteSection(3)).NAIYOU, record.NAIYOU);
+}
+
+void TestNote::shouldSizeItselfToItsTextAfterTheEditScreen()
+{
+    WidgetFixture fixture;
+    SharedRecord = noteRecord();
+    SharedRecord.NAIYOU = QStringLiteral("first line\r\nsecond, longer line\n");
+    SharedRecord.YOKO = 99999;
+    UseSharedRecord = 1;
+    CurrentSection = NoteSection(4);
+    fixture.desktop().reloadNote(4);
+
+    NoteForm *note = fixture.note(4);
+    auto *label = child<QLabel>(note, "Label1");
+    const NoteSettings stored = fixture.load(NoteSection(4));
+    QCOMPARE(UseSharedRecord, 0);
+    QCOMPARE(stored.YOKO, (label->width() + 35) * 15);
+    QCOMPARE(stored.TATE, (label->height() + 20) * 15);
+    QCOMPARE(note->size(), QSize(label->width() + 35, label->height() + 20));
+    QCOMPARE(stored.NAIYOU, QStringLiteral("first line⇔second, longer line"));
+    QCOMPARE(stored.SIYOU, 1);
+}
+
+void TestNote::shouldKeepItsStoredSizeFromTheFile()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.NAIYOU = QString(300, QLatin1Char('w'));
+    record.YOKO = 2625;
+    record.TATE = 1035;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    QCOMPARE(note->size(), QSize(175, 69));
+    QCOMPARE(fixture.load(NoteSection(3)), record);
+}
+
+void TestNote::shouldStayReachable_data()
+{
+    QTest::addColumn<QRect>("stored"); // twips
+    QTest::addColumn<bool>("moved");
+    QTest::addColumn<bool>("grown");
+    QTest::newRow("1 x 1 twips at the origin") << QRect(0, 0, 1, 1) << false << true;
+    QTest::newRow("far right and below") << QRect(900000, 900000, 2700, 1500) << true << false;
+    QTest::newRow("far left and above") << QRect(-60000, -60000, 2700, 1500) << true << false;
+    QTest::newRow("partly off the screen stays") << QRect(-1500, -600, 2700, 1500) << false << false;
+}
+
+void TestNote::shouldStayReachable()
+{
+    QFETCH(QRect, stored);
+    QFETCH(bool, moved);
+    QFETCH(bool, grown);
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord(stored.x(), stored.y());
+    record.YOKO = stored.width();
+    record.TATE = stored.height();
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+
+    const QRect visible = NoteRegion(note->width(), note->height()).translated(note->pos());
+    QVERIFY(QGuiApplication::primaryScreen()->geometry().intersects(visible));
+    QCOMPARE(note->pos() != QPoint(stored.x() / 15, stored.y() / 15), moved);
+    QCOMPARE(note->width() > stored.width() / 15, grown);
+    const int lineHeight = QFontMetrics(child<QLabel>(note, "Label1")->font()).height();
+    QVERIFY(note->width() >= 35 && note->height() >= lineHeight + 20);
+
+    // The next tick writes where the note really is.
+    note->Timer1_Timer();
+    const NoteSettings written = fixture.load(NoteSection(3));
+    QCOMPARE(QRect(written.POJIX, written.POJIY, written.YOKO, written.TATE),
+             QRect(note->x() * 15, note->y() * 15, note->width() * 15, note->height() * 15));
+}
+
+void TestNote::shouldWriteAMoveOrResizeAtTheNextTick()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    auto *closeMark = child<ImageControl>(note, "Image1");
+    note->Timer1_Timer();
+    LauncherRefresh = 0;
+    const QByteArray before = fixture.bytes();
+    note->Timer1_Timer();
+    QCOMPARE(fixture.bytes(), before);
+    QCOMPARE(LauncherRefresh, quint8(0));
+
+    note->setGeometry(QRect(note->pos() + QPoint(20, 10), note->size() + QSize(40, 30)));
+    note->Timer1_Timer();
+    const NoteSettings stored = fixture.load(NoteSection(3));
+    QCOMPARE(stored.POJIX, 3000 + 300);
+    QCOMPARE(stored.POJIY, 3000 + 150);
+    QCOMPARE(stored.YOKO, 2700 + 600);
+    QCOMPARE(stored.TATE, 1500 + 450);
+    QCOMPARE(stored.NAIYOU, QStringLiteral("memo"));
+    QCOMPARE(LauncherRefresh, quint8(2));
+    // The close mark follows the top-right corner.
+    QCOMPARE(closeMark->mapTo(note, QPoint(0, 0)), QPoint(note->width() - 4 - 16, 4 - 16));
+}
+
+void TestNote::shouldDragOnlyWithTheLeftButton()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    const QPoint start = note->pos();
+
+    drag(note, middle(note), QPoint(30, 40), Qt::RightButton);
+    QCOMPARE(note->pos(), start);
+
+    // Pressed on the text, the drag still moves the note.
+    drag(child<QLabel>(note, "Label1"), QPoint(2, 2), QPoint(30, 40), Qt::LeftButton);
+    QCOMPARE(note->pos(), start + QPoint(30, 40));
+    note->Timer1_Timer();
+    QCOMPARE(fixture.load(NoteSection(3)).POJIX, (start.x() + 30) * 15);
+}
+
+void TestNote::shouldResizeFromItsFrame()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    const QRect start = note->geometry();
+
+    drag(note, QPoint(start.width() - 3, start.height() - 3), QPoint(25, 15), Qt::LeftButton);
+    QCOMPARE(note->geometry(), QRect(start.topLeft(), start.size() + QSize(25, 15)));
+
+    drag(note, QPoint(start.width() + 25 - 3, 40), QPoint(-1000, 0), Qt::LeftButton);
+    QCOMPARE(note->width(), note->minimumWidth());
+
+    note->Timer1_Timer();
+    const NoteSettings stored = fixture.load(NoteSection(3));
+    QCOMPARE(stored.YOKO, note->width() * 15);
+    QCOMPARE(stored.TATE, (start.height() + 15) * 15);
+}
+
+void TestNote::shouldLetPressesThroughItsTextWhileTheMouseIsOverIt()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    auto *label = child<QLabel>(note, "Label1");
+
+    sendMouse(label, QEvent::MouseMove, QPoint(1, 1), Qt::NoButton, Qt::NoButton);
+    QVERIFY(!label->isEnabled());
+    // The text keeps its colour while disabled.
+    QCOMPARE(label->palette().color(QPalette::Disabled, QPalette::WindowText), QColor(Qt::black));
+    note->Timer1_Timer();
+    QVERIFY(label->isEnabled());
+}
+
+void TestNote::shouldReshapeOnlyWhileTheLauncherRefreshes()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.YOKO = 2625;
+    record.TATE = 1035;
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    QVERIFY(note->mask().isEmpty());
+
+    LauncherRefresh = 0;
+    note->Timer1_Timer();
+    QVERIFY(note->mask().isEmpty());
+
+    LauncherRefresh = 1;
+    note->Timer1_Timer();
+    QCOMPARE(note->mask(), QRegion(3, 3, 170, 64));
+}
+
+void TestNote::shouldFreeItsSlotWhenClosed()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    fixture.save(NoteSection(6), noteRecord(6000, 6000));
+    fixture.showNote(3);
+    NoteForm *note = fixture.showNote(6);
+    fixture.launcher().setWidthTwips(1277);
+    LauncherRefresh = 0;
+
+    QTest::mouseClick(child<ImageControl>(note, "Image1"), Qt::LeftButton, {}, QPoint(3, 28));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    QVERIFY(!fixture.note(6));
+    QCOMPARE(fixture.load(NoteSection(6)).SIYOU, 0);
+    QCOMPARE(fixture.load(NoteSection(3)).SIYOU, 1);
+    const QByteArray bytes = fixture.bytes();
+    const QByteArray section = bytes.mid(bytes.indexOf("[FORM6]"));
+    for (const char *key : {"SIYOU", "B_Color", "POJIX", "POJIY", "YOKO", "TATE", "ALARM", "A_TIME", "NAIYOU",
+                            "FName", "FSize", "FBold", "FItalic"})
+        QVERIFY2(section.contains(QByteArray("\r\n") + key + '='), key);
+    QCOMPARE(fixture.launcher().widthTwips(), 1710);
+    QCOMPARE(LauncherRefresh, quint8(2));
+}
+
+void TestNote::shouldOpenTheEditScreenOnDoubleClick()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(7), noteRecord());
+    NoteForm *note = fixture.showNote(7);
+    note->move(note->pos() + QPoint(7, 9));
+
+    doubleClick(child<QLabel>(note, "Label1"), QPoint(2, 2));
+
+    QVERIFY(fixture.editScreen());
+    QCOMPARE(EditScreenOpen, 1);
+    QCOMPARE(EditSection, NoteSection(7));
+    QCOMPARE(UseSharedRecord, 1);
+    QCOMPARE(SharedRecord.NAIYOU, QStringLiteral("memo"));
+    QCOMPARE(SharedRecord.POJIX, note->x() * 15);
+    QCOMPARE(SharedRecord.POJIY, note->y() * 15);
+}
+
+void TestNote::shouldIgnoreADoubleClickWhileAnEditScreenIsOpen()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    EditScreenOpen = 1;
+    EditSection = NoteSection(9);
+    doubleClick(note, middle(note));
+    QVERIFY(!fixture.editScreen());
+    QCOMPARE(EditSection, NoteSection(9));
+}
+
+QTEST_MAIN(TestNote)
+#include "tst_note.moc"
