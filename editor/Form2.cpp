@@ -1,5 +1,6 @@
 #include "editor/Form2.h"
 
+#include "editor/FontDialog.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
 #include "store/Cp932.h"
@@ -9,7 +10,6 @@
 #include "ui/Definitions.h"
 
 #include <QCheckBox>
-#include <QFontDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -405,12 +405,11 @@ void Form2::Command3_Click()
 
 void Form2::Command4_Click()
 {
-    QFontDialog dialog(m_fontDialogFont, this);
-    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    FontDialog dialog(m_fontDialogFont, this);
     dialog.setWindowTitle(QString::fromUtf8(Def::FontDialogTitle));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QFont chosen = dialog.selectedFont();
+    const QFont chosen = dialog.currentFont();
     m_fontDialogFont = chosen;
     Text1->setFont(chosen);
     SharedRecord.FName = chosen.family();

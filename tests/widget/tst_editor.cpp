@@ -4,7 +4,7 @@
 #include "WidgetFixture.h"
 
 #include <QCheckBox>
-#include <QFontDialog>
+#include "editor/FontDialog.h"
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -394,28 +394,32 @@ void TestEditor::shouldStepThroughTheFourColours()
 
 void TestEditor::shouldTakeTheFontFromTheDialog_data()
 {
+    QTest::addColumn<QString>("family");
     QTest::addColumn<double>("size");
     QTest::addColumn<bool>("bold");
     QTest::addColumn<int>("expectedSize");
-    QTest::newRow("bold 12") << 12.0 << true << 12;
-    QTest::newRow("regular 14") << 14.0 << false << 14;
+    QTest::newRow("10.5 rounds to 10") << "DejaVu Sans" << 10.5 << false << 10;
+    QTest::newRow("11.5 rounds to 12") << "DejaVu Sans" << 11.5 << true << 12;
+    // The Japanese fonts have no bold face; bold is still offered and kept.
+    QTest::newRow("bold IPA gothic") << "IPAPGothic" << 14.0 << true << 14;
 }
 
 void TestEditor::shouldTakeTheFontFromTheDialog()
 {
+    QFETCH(QString, family);
     QFETCH(double, size);
     QFETCH(bool, bold);
     QFETCH(int, expectedSize);
     WidgetFixture fixture;
     Form2 *screen = openEditScreen(fixture, 3);
 
-    QFont wanted(QStringLiteral("DejaVu Sans"));
+    QFont wanted(family);
     wanted.setPointSizeF(size);
-    wanted.setStyleName(bold ? QStringLiteral("Bold") : QStringLiteral("Book"));
+    wanted.setBold(bold);
     QFont offered;
     {
         ModalAnswer answer([&](QWidget *modal) {
-            auto *dialog = static_cast<QFontDialog *>(modal);
+            auto *dialog = static_cast<FontDialog *>(modal);
             offered = dialog->currentFont();
             dialog->setCurrentFont(wanted);
             dialog->accept();
@@ -423,23 +427,25 @@ void TestEditor::shouldTakeTheFontFromTheDialog()
         screen->Command4_Click();
         QCOMPARE(answer.title, QStringLiteral("フォントの変更（１枚毎に設定可能）"));
     }
-    QCOMPARE(SharedRecord.FName, QStringLiteral("DejaVu Sans"));
+    QCOMPARE(SharedRecord.FName, family);
     QCOMPARE(SharedRecord.FSize, expectedSize);
     QCOMPARE(SharedRecord.FBold, bold ? QStringLiteral("True") : QStringLiteral("False"));
     QCOMPARE(SharedRecord.FItalic, QStringLiteral("False"));
-    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->font().family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->font().family(), family);
+    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->font().bold(), bold);
     QCOMPARE(offered.pointSize(), 10); // the dialog's own start, not the note's font
 
     // The dialog starts from the previous choice; cancelling changes nothing.
     const NoteSettings before = SharedRecord;
     {
         ModalAnswer answer([&](QWidget *modal) {
-            offered = static_cast<QFontDialog *>(modal)->currentFont();
+            offered = static_cast<FontDialog *>(modal)->currentFont();
             static_cast<QDialog *>(modal)->reject();
         });
         screen->Command4_Click();
     }
-    QCOMPARE(offered.family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(offered.family(), family);
+    QCOMPARE(offered.bold(), bold);
     QCOMPARE(SharedRecord, before);
 }
 
@@ -456,7 +462,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     child<QPushButton>(screen, "Command3")->click();
     {
         ModalAnswer answer([](QWidget *modal) {
-            auto *dialog = static_cast<QFontDialog *>(modal);
+            auto *dialog = static_cast<FontDialog *>(modal);
             dialog->setCurrentFont(QFont(QStringLiteral("DejaVu Serif"), 20));
             dialog->accept();
         });
