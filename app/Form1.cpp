@@ -15,14 +15,6 @@ namespace Def = Definitions::Form1;
 
 namespace {
 
-QRect pixels(const Definitions::Rect &twips)
-{
-    const int tppX = TwipsPerPixelX();
-    const int tppY = TwipsPerPixelY();
-    return QRect(PixelsFromTwips(twips.left, tppX), PixelsFromTwips(twips.top, tppY),
-                 PixelsFromTwips(twips.width, tppX), PixelsFromTwips(twips.height, tppY));
-}
-
 }
 
 Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
@@ -38,26 +30,26 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     m_client->setObjectName(QStringLiteral("client"));
     m_client->setPixmap(QPixmap(QString::fromUtf8(Def::CardPicture)));
     m_client->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_client->setGeometry(pixels(Def::Client).translated(Def::ClientLeftPx, Def::ClientTopPx));
+    m_client->setGeometry(PixelsFromTwips(Def::Client).translated(Def::ClientLeftPx, Def::ClientTopPx));
     m_client->setMouseTracking(true);
 
     Picture1 = new ImageControl(m_client);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(pixels(Def::Picture1));
+    Picture1->setGeometry(PixelsFromTwips(Def::Picture1));
     Picture1->setPixmap(QPixmap(QString::fromUtf8(Def::NewNotePicture)));
     Picture1->setToolTip(QString::fromUtf8(Def::Picture1ToolTip));
     connect(Picture1, &ImageControl::clicked, this, &Form1::Picture1_Click);
 
     Image1 = new ImageControl(m_client);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(pixels(Def::Image1));
+    Image1->setGeometry(PixelsFromTwips(Def::Image1));
     Image1->setPixmap(QPixmap(QString::fromUtf8(Def::QuitPicture)));
     Image1->hide();
     connect(Image1, &ImageControl::clicked, this, &Form1::Image1_Click);
 
     Image2 = new QLabel(m_client);
     Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(pixels(Def::Image2));
+    Image2->setGeometry(PixelsFromTwips(Def::Image2));
     Image2->setPixmap(QPixmap(QString::fromUtf8(Def::PlusPicture)));
     Image2->setEnabled(false);
     Image2->hide();

@@ -34,20 +34,6 @@ constexpr int FullLauncherWidth = 1710;
 // Narrow enough that the new-note button falls outside the launcher's shape.
 constexpr int NarrowLauncherWidth = 1275;
 
-QColor colorFromBgr(qint32 value)
-{
-    const auto bgr = static_cast<quint32>(value);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
-
-QRect pixels(const Definitions::Rect &twips)
-{
-    const int tppX = TwipsPerPixelX();
-    const int tppY = TwipsPerPixelY();
-    return QRect(PixelsFromTwips(twips.left, tppX), PixelsFromTwips(twips.top, tppY),
-                 PixelsFromTwips(twips.width, tppX), PixelsFromTwips(twips.height, tppY));
-}
-
 QString timeOfDay(const QTime &time)
 {
     return time.toString(QStringLiteral("HH:mm:ss"));
@@ -76,7 +62,7 @@ Form2::Form2() : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::Win
     QFont font(QString::fromUtf8(Def::FontName));
     font.setPointSizeF(Def::FontSize);
     setFont(font);
-    setFixedSize(pixels(Def::Client).size());
+    setFixedSize(PixelsFromTwips(Def::Client).size());
 
     buildControls();
     setTabOrder();
@@ -140,7 +126,7 @@ void Form2::buildControls()
             break;
         }
         widget->setObjectName(name);
-        widget->setGeometry(pixels(control.rect));
+        widget->setGeometry(PixelsFromTwips(control.rect));
         if (control.toolTip)
             widget->setToolTip(QString::fromUtf8(control.toolTip));
     }
@@ -201,7 +187,7 @@ void Form2::setText1Color(qint32 bgr)
 {
     m_text1Color = bgr;
     QPalette palette = Text1->palette();
-    palette.setColor(QPalette::Base, colorFromBgr(bgr));
+    palette.setColor(QPalette::Base, ColorFromBgr(bgr));
     palette.setColor(QPalette::Text, Qt::black);
     Text1->setPalette(palette);
 }
@@ -232,11 +218,7 @@ void Form2::Form_Load()
     setText1Color(record.B_Color);
     QString shown = record.NAIYOU;
     Text1->setPlainText(shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    QFont font(record.FName);
-    font.setPointSize(qBound(1, record.FSize, 400));
-    font.setBold(IsTrue(record.FBold));
-    font.setItalic(IsTrue(record.FItalic));
-    Text1->setFont(font);
+    Text1->setFont(NoteFont(record));
 
     const QDateTime now = Clock::now();
     const QString month = AlarmTime::twoDigits(now.date().month());

@@ -29,12 +29,6 @@ constexpr int TextMarginHeightPx = 20;
 // The note's own size arithmetic uses 15 twips to the pixel whatever the screen.
 constexpr int SizeTwipsPerPixel = 15;
 
-QColor colorFromBgr(qint32 value)
-{
-    const auto bgr = static_cast<quint32>(value);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
-
 // The label shows CR LF (and a lone CR) as the line break it is.
 QString shownText(QString text)
 {
@@ -52,15 +46,12 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     , m_section(NoteSection(slot))
 {
     const Definitions::NoteDefinition design = Definitions::noteDefinition(slot);
-    const int tppX = TwipsPerPixelX();
-    const int tppY = TwipsPerPixelY();
     const int frame = Definitions::Note::FramePx;
 
     NameWindow(this, QStringLiteral("Form%1").arg(slot));
     setAttribute(Qt::WA_DeleteOnClose);
     setMouseTracking(true);
-    resize(PixelsFromTwips(design.client.width, tppX) + 2 * frame,
-           PixelsFromTwips(design.client.height, tppY) + 2 * frame);
+    resize(PixelsFromTwips(design.client).size() + QSize(2 * frame, 2 * frame));
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
@@ -70,8 +61,7 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     Image1 = new ImageControl(m_client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(QString::fromUtf8(Definitions::Note::ClosePicture)));
-    Image1->setGeometry(PixelsFromTwips(design.image1.left, tppX), PixelsFromTwips(design.image1.top, tppY),
-                        PixelsFromTwips(design.image1.width, tppX), PixelsFromTwips(design.image1.height, tppY));
+    Image1->setGeometry(PixelsFromTwips(design.image1));
     if (design.image1ToolTip)
         Image1->setToolTip(QString::fromUtf8(design.image1ToolTip));
     connect(Image1, &ImageControl::clicked, this, &NoteForm::Image1_Click);
@@ -81,7 +71,7 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(false);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->move(PixelsFromTwips(design.label1.left, tppX), PixelsFromTwips(design.label1.top, tppY));
+    Label1->move(PixelsFromTwips(design.label1).topLeft());
     Label1->setMouseTracking(true);
     Label1->installEventFilter(this);
     // The label is disabled only so that presses reach the note; it must not
@@ -114,8 +104,8 @@ void NoteForm::Form_Load()
     }
     NoteSettings &record = SharedRecord;
 
-    m_color = colorFromBgr(record.B_Color);
-    applyFont(record);
+    m_color = ColorFromBgr(record.B_Color);
+    Label1->setFont(NoteFont(record));
     const QString alarmLine = record.ALARM != 0 ? AlarmTime::alarmLine(record.A_TIME) : QString();
     Label1->setText(shownText(alarmLine + record.NAIYOU));
     Label1->adjustSize();
@@ -141,15 +131,6 @@ void NoteForm::Form_Load()
     record.NAIYOU = LineBreaksToStored(record.NAIYOU);
     SaveNoteSettings(record);
     update();
-}
-
-void NoteForm::applyFont(const NoteSettings &record)
-{
-    QFont font(record.FName);
-    font.setPointSize(qBound(1, record.FSize, 400));
-    font.setBold(IsTrue(record.FBold));
-    font.setItalic(IsTrue(record.FItalic));
-    Label1->setFont(font);
 }
 
 // A note is never smaller than its close mark and one line of its text, so a

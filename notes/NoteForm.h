@@ -39,7 +39,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void applyFont(const NoteSettings &record);
     void setMinimumFromFont();
     void placeCloseMark();
     void fireAlarm(NoteSettings &record);

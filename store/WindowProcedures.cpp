@@ -127,6 +127,14 @@ int PixelsFromTwips(double twips, int twipsPerPixel)
     return int(clamped / qMax(1, twipsPerPixel));
 }
 
+QRect PixelsFromTwips(int left, int top, int width, int height)
+{
+    const int tppX = TwipsPerPixelX();
+    const int tppY = TwipsPerPixelY();
+    return QRect(PixelsFromTwips(left, tppX), PixelsFromTwips(top, tppY), PixelsFromTwips(width, tppX),
+                 PixelsFromTwips(height, tppY));
+}
+
 int SetTopmost(QWidget *window, int mode)
 {
     if (mode != 0 && mode != 1)

@@ -11,6 +11,13 @@ int TwipsPerPixelX();
 int TwipsPerPixelY();
 // Twips rounded to whole (halves to even), then divided, dropping the remainder.
 int PixelsFromTwips(double twips, int twipsPerPixel);
+// A control's place in a window definition, in pixels of this screen.
+QRect PixelsFromTwips(int left, int top, int width, int height);
+template <typename TwipsRect>
+QRect PixelsFromTwips(const TwipsRect &twips)
+{
+    return PixelsFromTwips(twips.left, twips.top, twips.width, twips.height);
+}
 
 // 1 puts the window into the always-on-top band, 0 takes it out (and shows it);
 // any other mode does nothing and gives 0.

@@ -57,6 +57,15 @@ QPoint middle(QWidget *window)
 
 const QDate Monday(2026, 12, 7);
 
+NoteForm *showArmedNote(WidgetFixture &fixture, int aTime)
+{
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = aTime;
+    fixture.save(NoteSection(3), record);
+    return fixture.showNote(3);
+}
+
 }
 
 class TestNote : public QObject
@@ -101,11 +110,7 @@ void TestNote::shouldFireOnlyInSecondZero()
     QFETCH(QTime, time);
     QFETCH(bool, fires);
     WidgetFixture fixture(QDateTime(Monday, time));
-    NoteSettings record = noteRecord();
-    record.ALARM = 1;
-    record.A_TIME = 930;
-    fixture.save(NoteSection(3), record);
-    NoteForm *note = fixture.showNote(3);
+    NoteForm *note = showArmedNote(fixture, 930);
     const int sounds = AlarmSound::playRequests();
 
     note->Timer1_Timer();
@@ -118,11 +123,8 @@ void TestNote::shouldFireOnlyInSecondZero()
 void TestNote::shouldFireADatedAlarmOnlyOnItsDay()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 30, 0)));
-    NoteSettings record = noteRecord();
-    record.ALARM = 1;
-    record.A_TIME = 12250930;
-    fixture.save(NoteSection(3), record);
-    NoteForm *note = fixture.showNote(3);
+    NoteForm *note = showArmedNote(fixture, 12250930);
+    const NoteSettings record = fixture.load(NoteSection(3));
 
     // Another day: no alarm, but the place is still kept in step.
     note->move(note->pos() + QPoint(10, 0));
@@ -139,11 +141,7 @@ void TestNote::shouldFireADatedAlarmOnlyOnItsDay()
 void TestNote::shouldFireOnceInTwoTicksOfTheSameSecond()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 30, 0)));
-    NoteSettings record = noteRecord();
-    record.ALARM = 1;
-    record.A_TIME = 930;
-    fixture.save(NoteSection(3), record);
-    NoteForm *note = fixture.showNote(3);
+    NoteForm *note = showArmedNote(fixture, 930);
     auto *label = child<QLabel>(note, "Label1");
     const int sounds = AlarmSound::playRequests();
 
@@ -180,11 +178,7 @@ void TestNote::shouldBlinkAStoredRingingAlarmWithoutSoundOrTopmost()
 void TestNote::shouldAcknowledgeARingingAlarmOnDoubleClick()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 30, 0)));
-    NoteSettings record = noteRecord();
-    record.ALARM = 1;
-    record.A_TIME = 930;
-    fixture.save(NoteSection(3), record);
-    NoteForm *note = fixture.showNote(3);
+    NoteForm *note = showArmedNote(fixture, 930);
     auto *label = child<QLabel>(note, "Label1");
 
     note->Timer1_Timer(); // fires
