@@ -144,7 +144,9 @@ void NoteForm::setMinimumFromFont()
 
 void NoteForm::placeCloseMark()
 {
-    Image1->move(m_client->width() - 16, -16);
+    // From the window's own size: before the first show the client widget
+    // has not been laid out yet.
+    Image1->move(clientRect().width() - 16, -16);
 }
 
 void NoteForm::resizeEvent(QResizeEvent *)
@@ -272,9 +274,16 @@ void NoteForm::Form_DblClick()
 
 void NoteForm::Image1_Click()
 {
+    // The section keeps the note's own keys with SIYOU 0: writing whichever
+    // record was loaded last would put another note's text in its place and
+    // lose this one for good.
+    CurrentSection = m_section;
+    NoteSettings record;
+    LoadNoteSettings(record);
+    record.SIYOU = 0;
     SharedRecord.SIYOU = 0;
     CurrentSection = m_section;
-    SaveNoteSettings(SharedRecord);
+    SaveNoteSettings(record);
     Timer1.stop();
     close();
     if (Forms *forms = Forms::instance())

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <xcb/xcb.h>
 
@@ -106,6 +107,63 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
     return atom;
 }
 
+bool windowManagerSupports(xcb_connection_t *connection, xcb_window_t root, xcb_atom_t wanted)
+{
+    const xcb_atom_t supported = internAtom(connection, "_NET_SUPPORTED");
+    const xcb_get_property_cookie_t cookie =
+            xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096);
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr);
+    if (!reply)
+        return false;
+    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+    const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+    const bool found = std::find(atoms, atoms + count, wanted) != atoms + count;
+    free(reply);
+    return found;
+}
+
+uint32_t moveResizeDirection(Qt::Edges edges)
+{
+    const Qt::Edges corners[] = {
+        Qt::TopEdge | Qt::LeftEdge, Qt::TopEdge,    Qt::TopEdge | Qt::RightEdge,    Qt::RightEdge,
+        Qt::RightEdge | Qt::BottomEdge, Qt::BottomEdge, Qt::BottomEdge | Qt::LeftEdge, Qt::LeftEdge,
+    };
+    return uint32_t(std::find(std::begin(corners), std::end(corners), edges) - std::begin(corners));
+}
+
+// Hands the resize to the window manager with the pointer's place as the X
+// server reported it. Qt's own startSystemResize works it out from a cached
+// window position that is at times still the origin, and the note then grows
+// by its distance from the screen's corner.
+bool startWindowManagerResize(QWidget *window, QPoint globalPointer, Qt::Edges edges)
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection || !window->windowHandle())
+        return false;
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_atom_t moveResize = internAtom(connection, "_NET_WM_MOVERESIZE");
+    if (!screen || !windowManagerSupports(connection, screen->root, moveResize))
+        return false;
+
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.window = static_cast<xcb_window_t>(window->winId());
+    message.type = moveResize;
+    message.format = 32;
+    message.data.data32[0] = uint32_t(globalPointer.x());
+    message.data.data32[1] = uint32_t(globalPointer.y());
+    message.data.data32[2] = moveResizeDirection(edges);
+    message.data.data32[3] = XCB_BUTTON_INDEX_1;
+    message.data.data32[4] = 1; // a normal application
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    xcb_send_event(connection, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(connection);
+    return true;
+}
+
 }
 
 int TwipsPerPixelX()
@@ -188,7 +246,7 @@ void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edge
 {
     if (!(press->buttons() & Qt::LeftButton) || !edges)
         return;
-    if (QWindow *handle = window->windowHandle(); handle && handle->startSystemResize(edges))
+    if (startWindowManagerResize(window, press->globalPosition().toPoint(), edges))
         return;
     PointerLoop::start(window, press, PointerLoop::Kind::Resize, edges);
 }

@@ -403,9 +403,12 @@ void TestNote::shouldFreeItsSlotWhenClosed()
 {
     WidgetFixture fixture;
     fixture.save(NoteSection(3), noteRecord());
-    fixture.save(NoteSection(6), noteRecord(6000, 6000));
-    fixture.showNote(3);
+    NoteSettings own = noteRecord(6000, 6000);
+    own.NAIYOU = QStringLiteral("keep me");
+    own.B_Color = 12648384;
+    fixture.save(NoteSection(6), own);
     NoteForm *note = fixture.showNote(6);
+    fixture.showNote(3); // the shared record now holds note 3
     fixture.launcher().setWidthTwips(1277);
     LauncherRefresh = 0;
 
@@ -413,7 +416,8 @@ void TestNote::shouldFreeItsSlotWhenClosed()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     QVERIFY(!fixture.note(6));
-    QCOMPARE(fixture.load(NoteSection(6)).SIYOU, 0);
+    own.SIYOU = 0;
+    QCOMPARE(fixture.load(NoteSection(6)), own);
     QCOMPARE(fixture.load(NoteSection(3)).SIYOU, 1);
     const QByteArray bytes = fixture.bytes();
     const QByteArray section = bytes.mid(bytes.indexOf("[FORM6]"));
