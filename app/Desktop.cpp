@@ -25,6 +25,11 @@ void Desktop::setLauncherWidthTwips(int twips)
     m_form1->setWidthTwips(twips);
 }
 
+void Desktop::launcherRefreshStarted()
+{
+    m_form1->followRefresh();
+}
+
 void Desktop::showNote(int slot)
 {
     if (slot < NoteSlots::First || slot > NoteSlots::Last)

@@ -24,6 +24,7 @@ public:
 
     QWidget *launcher() override;
     void setLauncherWidthTwips(int twips) override;
+    void launcherRefreshStarted() override;
     void showNote(int slot) override;
     void reloadNote(int slot) override;
     QWidget *note(int slot) override;

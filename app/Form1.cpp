@@ -59,13 +59,13 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Timer1.start();
     Timer2.setInterval(Def::Timer2Interval);
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
-    Timer2.start();
 }
 
 bool Form1::Form_Load()
 {
     if (!m_instance.acquire())
         return false;
+    RemoveStaleSaveFiles();
 
     CurrentSection = LauncherSection();
     LoadNoteSettings(SharedRecord);
@@ -95,6 +95,7 @@ bool Form1::Form_Load()
     KeepOnAScreen(this, LauncherRegion(width(), height()));
     ApplyLauncherRegion(this);
     LauncherRefresh = 2;
+    followRefresh();
     return true;
 }
 
@@ -190,8 +191,17 @@ void Form1::Timer1_Timer()
     }
 }
 
+void Form1::followRefresh()
+{
+    if (!Timer2.isActive())
+        Timer2.start();
+}
+
 void Form1::Timer2_Timer()
 {
-    if (LauncherRefresh != 0)
-        ApplyLauncherRegion(this);
+    if (LauncherRefresh == 0) {
+        Timer2.stop();
+        return;
+    }
+    ApplyLauncherRegion(this);
 }

@@ -21,6 +21,8 @@ public:
     bool Form_Load();
 
     void setWidthTwips(int twips);
+    // Runs Timer2 until LauncherRefresh has counted down to 0.
+    void followRefresh();
     int widthTwips() const;
 
     // Event handlers, public so that tests drive the real ones.

@@ -6,6 +6,7 @@
 #include "store/Cp932.h"
 #include "store/Forms.h"
 #include "store/Module1.h"
+#include "store/NoteLook.h"
 #include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
@@ -372,7 +373,7 @@ void Form2::closeScreen()
     hide();
     deleteLater();
     EditScreenOpen = 0;
-    LauncherRefresh = 2;
+    Forms::startLauncherRefresh();
 }
 
 void Form2::Command3_Click()

@@ -7,6 +7,7 @@
 #include "store/Forms.h"
 #include "store/ImageControl.h"
 #include "store/Module1.h"
+#include "store/NoteLook.h"
 #include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
@@ -288,7 +289,7 @@ void NoteForm::Image1_Click()
     close();
     if (Forms *forms = Forms::instance())
         forms->setLauncherWidthTwips(Definitions::Form1::FullWidth);
-    LauncherRefresh = 2;
+    Forms::startLauncherRefresh();
 }
 
 void NoteForm::Timer1_Timer()
@@ -345,7 +346,7 @@ void NoteForm::syncPlaceAndSize(NoteSettings &record)
     CurrentSection = m_section;
     SaveNoteSettings(record);
     placeCloseMark();
-    LauncherRefresh = 2;
+    Forms::startLauncherRefresh();
 }
 
 void NoteForm::reenableLabel()

@@ -1,5 +1,7 @@
 #include "store/Forms.h"
 
+#include "store/Module1.h"
+
 namespace {
 Forms *installed = nullptr;
 }
@@ -18,4 +20,11 @@ Forms *Forms::instance()
 void Forms::install(Forms *forms)
 {
     installed = forms;
+}
+
+void Forms::startLauncherRefresh()
+{
+    LauncherRefresh = 2;
+    if (installed)
+        installed->launcherRefreshStarted();
 }

@@ -13,7 +13,13 @@ public:
     static Forms *instance();
     static void install(Forms *forms);
 
+    // Sets LauncherRefresh to 2 and wakes the launcher's timer that follows
+    // it; that timer sleeps while LauncherRefresh is 0, so an idle program
+    // does not wake ten times a second for nothing.
+    static void startLauncherRefresh();
+
     virtual QWidget *launcher() = 0;
+    virtual void launcherRefreshStarted() { }
     virtual void setLauncherWidthTwips(int twips) = 0;
 
     // Shows the note window of a slot, loading it first when it is not loaded.

@@ -135,6 +135,11 @@ void SaveNoteSettings(const NoteSettings &record)
     lastSaveFailed = !saved;
 }
 
+void RemoveStaleSaveFiles()
+{
+    ProfileFile::removeStaleTemporaries(settingsPathBytes());
+}
+
 QString TrimAtNull(const QString &text)
 {
     const qsizetype nul = text.indexOf(QChar(0));

@@ -20,6 +20,9 @@ void ResetProgramState();
 void LoadNoteSettings(NoteSettings &record);
 // Writes all 13 keys of `record` to section CurrentSection in one replace.
 void SaveNoteSettings(const NoteSettings &record);
+// Clears away what a save cut short by a crash or a kill left beside nopi.ini.
+// Call it only as the one running copy, before the first save.
+void RemoveStaleSaveFiles();
 // The text up to its first NUL, without surrounding blanks.
 QString TrimAtNull(const QString &text);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QColor>
-#include <QFont>
 #include <QString>
 
 // One section of nopi.ini: the launcher's place ("FORM1") or one note slot
@@ -56,12 +54,6 @@ int SlotOfSection(const QString &section);
 // "True"/"False" as the file holds them, and back.
 QString TruthText(bool value);
 bool IsTrue(const QString &text);
-
-// B_Color holds red in its low byte: 0x00BBGGRR.
-QColor ColorFromBgr(qint32 value);
-// The note's font as its section describes it; sizes outside 1–400 points
-// are shown at the nearest of those.
-QFont NoteFont(const NoteSettings &record);
 
 // A stored note text shows "⇔" where the user broke the line.
 QString LineBreaksFromStored(const QString &stored);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -391,6 +392,23 @@ bool replaceFile(const std::string &path, std::string_view content, QString *err
     }
     syncDirectory(directory);
     return true;
+}
+
+void removeStaleTemporaries(const std::string &path)
+{
+    const std::string target = resolveLinks(path);
+    const size_t slash = target.rfind('/');
+    // The name replaceFile gives them: "." + the file's name + "." + mkostemp's six characters.
+    const std::string prefix = "." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+    DIR *directory = opendir(directoryOf(target).c_str());
+    if (!directory)
+        return;
+    while (const dirent *entry = readdir(directory)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            unlinkat(dirfd(directory), entry->d_name, 0);
+    }
+    closedir(directory);
 }
 
 }

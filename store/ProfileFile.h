@@ -54,4 +54,8 @@ ReadResult readFile(const std::string &path, std::string &content);
 // untouched and `error` says why.
 bool replaceFile(const std::string &path, std::string_view content, QString *error);
 
+// Deletes the temporary files replaceFile leaves when the process dies between
+// creating one and renaming it. Only while no other process writes the file.
+void removeStaleTemporaries(const std::string &path);
+
 }

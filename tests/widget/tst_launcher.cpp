@@ -46,6 +46,7 @@ private slots:
     void shouldIgnoreTheNewNoteButtonWhileEditing();
     void shouldCountTheRefreshDown();
     void shouldShowTheQuitIconWhileTheMouseMoves();
+    void shouldClearWhatAKilledSaveLeft();
     void shouldRefuseASecondCopy();
     void shouldTakeOverTheLockOfAKilledCopy();
 };
@@ -191,6 +192,20 @@ void TestLauncher::shouldShowTheQuitIconWhileTheMouseMoves()
     QCOMPARE(quit->geometry(), QRect(-18, 28, 32, 32));
     launcher.Timer1_Timer();
     QVERIFY(quit->isHidden());
+}
+
+void TestLauncher::shouldClearWhatAKilledSaveLeft()
+{
+    WidgetFixture fixture;
+    fixture.write("[FORM1]\r\nPOJIX= 150\r\n");
+    const QString folder = QFileInfo(fixture.path()).path();
+    for (const char *name : {".nopi.ini.a1B2c3", ".nopi.ini.toolong1", "notes.txt"}) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(fixture.launcher().Form_Load());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{".nopi.ini.toolong1", "nopi.ini", "notes.txt"}));
 }
 
 void TestLauncher::shouldRefuseASecondCopy()

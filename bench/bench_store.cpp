@@ -1,0 +1,110 @@
+// How long the settings store takes: loading one section of a full nopi.ini
+// (each note does it at every tick) and saving one (at every change, with the
+// fsync'd atomic replace), on the ordinary temporary directory and on tmpfs.
+//
+//   bench_store [--quick]
+//   bench_store --write-sample PATH    only writes the sample file to PATH
+
+#include "SampleFile.h"
+#include "Stats.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstring>
+
+namespace {
+
+struct Counts
+{
+    int loads;
+    int diskSaves;
+    int tmpfsSaves;
+};
+
+void benchLoad(const QString &section, int iterations, const char *label, bool withTarget)
+{
+    NoteSettings record;
+    CurrentSection = section;
+    for (int i = 0; i < 200; ++i)
+        LoadNoteSettings(record);
+    Samples samples{size_t(iterations)};
+    for (int i = 0; i < iterations; ++i) {
+        CurrentSection = section;
+        const auto start = Samples::Clock::now();
+        LoadNoteSettings(record);
+        samples.add(Samples::Clock::now() - start);
+    }
+    // Keeps the loads from being optimised into nothing.
+    if (record.SIYOU != 1 && section != LauncherSection())
+        std::printf("unexpected: %s is not in use\n", qPrintable(section));
+    samples.print(label);
+    if (withTarget)
+        printTarget("load of one section", samples.medianUs(), 20);
+}
+
+void benchSave(int iterations, const char *label)
+{
+    // Alternating values, so every save really changes the file.
+    NoteSettings record = SampleFile::note(9);
+    Samples samples{size_t(iterations)};
+    for (int i = 0; i < iterations; ++i) {
+        record.POJIX = 300 + (i % 2) * 15;
+        CurrentSection = NoteSection(9);
+        const auto start = Samples::Clock::now();
+        SaveNoteSettings(record);
+        samples.add(Samples::Clock::now() - start);
+    }
+    samples.print(label);
+}
+
+void benchIn(const QString &base, const char *where, int saves, const Counts &counts)
+{
+    QTemporaryDir dir(base + QStringLiteral("/nopi-bench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::printf("%s: cannot create a directory under %s\n", where, qPrintable(base));
+        return;
+    }
+    SetSettingsFilePath(dir.filePath(QStringLiteral("nopi.ini")));
+    SampleFile::write();
+    std::printf("\n%s (%s), nopi.ini %lld bytes, 16 sections\n", where, qPrintable(base),
+                static_cast<long long>(QFileInfo(dir.filePath(QStringLiteral("nopi.ini"))).size()));
+
+    char label[96];
+    std::snprintf(label, sizeof label, "LoadNoteSettings [FORM3] (first note)");
+    benchLoad(NoteSection(3), counts.loads, label, false);
+    std::snprintf(label, sizeof label, "LoadNoteSettings [FORM17] (last in file)");
+    benchLoad(NoteSection(17), counts.loads, label, true);
+    std::snprintf(label, sizeof label, "SaveNoteSettings [FORM9]");
+    benchSave(saves, label);
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else if (std::strcmp(argv[i], "--write-sample") == 0 && i + 1 < argc) {
+            SetSettingsFilePath(QString::fromLocal8Bit(argv[++i]));
+            SampleFile::write();
+            return 0;
+        } else {
+            std::fprintf(stderr, "usage: %s [--quick] | --write-sample PATH\n", argv[0]);
+            return 2;
+        }
+    }
+
+    const Counts counts = quick ? Counts{5000, 50, 500} : Counts{50000, 300, 5000};
+    benchIn(QDir::tempPath(), "temporary directory", counts.diskSaves, counts);
+    if (QFileInfo(QStringLiteral("/dev/shm")).isDir() && QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        benchIn(QStringLiteral("/dev/shm"), "tmpfs, fsync costs nothing", counts.tmpfsSaves, counts);
+    else
+        std::printf("\n/dev/shm is not there: no figures without disk sync\n");
+    return 0;
+}
