@@ -97,6 +97,7 @@ void Form2::buildControls()
             auto *field = new QLineEdit(parent);
             field->setAlignment(Qt::AlignCenter);
             field->setMaxLength(8);
+            field->setInputMethodHints(Qt::ImhPreferNumbers);
             widget = field;
             break;
         }
