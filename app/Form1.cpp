@@ -51,7 +51,8 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(PixelsFromTwips(Def::Image2));
     Image2->setPixmap(QPixmap(QString::fromUtf8(Def::PlusPicture)));
-    Image2->setEnabled(false);
+    // It takes no clicks; a disabled label would draw its picture grey.
+    Image2->setAttribute(Qt::WA_TransparentForMouseEvents);
     Image2->hide();
 
     Timer1.setInterval(Def::Timer1Interval);
