@@ -12,11 +12,9 @@
 #include "ui/Definitions.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 
 namespace {
 
@@ -37,7 +35,6 @@ QString shownText(QString text)
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
-
 
 }
 
