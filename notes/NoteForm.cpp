@@ -40,7 +40,6 @@ QString shownText(QString text)
 
 NoteForm::NoteForm(int slot, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
-    , m_slot(slot)
     , m_section(NoteSection(slot))
 {
     const Definitions::NoteDefinition design = Definitions::noteDefinition(slot);

@@ -17,8 +17,6 @@ class NoteForm : public QWidget
 public:
     explicit NoteForm(int slot, QWidget *parent = nullptr);
 
-    int slot() const { return m_slot; }
-
     // Opening: from the file at start-up, or from the shared record after the
     // edit screen's OK (then sized to its text). Writes the whole section.
     void Form_Load();
@@ -50,7 +48,6 @@ private:
     Qt::Edges frameEdgesAt(QPoint pos) const;
     QRect clientRect() const;
 
-    const int m_slot;
     const QString m_section;
     QColor m_color = Qt::black;
     QWidget *m_client = nullptr;
