@@ -31,10 +31,6 @@ namespace {
 constexpr qint32 LightYellow = 8454143;
 constexpr qint32 NoteColors[] = {LightYellow, 12632319, 12648384, 16777088};
 
-constexpr int FullLauncherWidth = 1710;
-// Narrow enough that the new-note button falls outside the launcher's shape.
-constexpr int NarrowLauncherWidth = 1275;
-
 QString timeOfDay(const QTime &time)
 {
     return time.toString(QStringLiteral("HH:mm:ss"));
@@ -156,8 +152,7 @@ void Form2::buildControls()
     Label1->setAlignment(Qt::AlignCenter);
     Label2->setAlignment(Qt::AlignCenter);
     Check1->hide();
-    setText1Color(qint32(Def::Text1Color & 0xFF) << 16 | qint32(Def::Text1Color & 0xFF00)
-                  | qint32(Def::Text1Color >> 16));
+    setText1Color(LightYellow);
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
@@ -336,9 +331,9 @@ void Form2::Command1_Click()
         forms->reloadNote(SlotOfSection(EditSection));
 
     if (forms && forms->launcher()) {
-        forms->setLauncherWidthTwips(FullLauncherWidth);
+        forms->setLauncherWidthTwips(Definitions::Form1::FullWidth);
         if (countFreeSlots() == 0)
-            forms->setLauncherWidthTwips(NarrowLauncherWidth);
+            forms->setLauncherWidthTwips(Definitions::Form1::NarrowWidthAfterEdit);
         ApplyLauncherRegion(forms->launcher());
     }
     closeScreen();

@@ -23,6 +23,9 @@ inline constexpr const char *Caption = "Nopi +";
 // 108 × 43-pixel client strip. Only the strip stays visible.
 inline constexpr int FullWidth = 1710;
 inline constexpr int NarrowWidth = 1277;
+// The edit screen narrows it to this; either way the new-note button falls
+// outside the launcher's shape.
+inline constexpr int NarrowWidthAfterEdit = 1275;
 inline constexpr int Height = 1050;
 inline constexpr int ClientLeftPx = 3;
 inline constexpr int ClientTopPx = 24;
@@ -130,7 +133,6 @@ inline constexpr Control Controls[] = {
 
 inline constexpr const char *Command1FontName = "ＭＳ Ｐゴシック";
 inline constexpr double Command1FontSize = 11.25;
-inline constexpr unsigned Text1Color = 0xFFFF80; // RGB
 }
 
 }
