@@ -40,6 +40,11 @@ void play(const QString &path)
     effect->play();
 }
 
+QString soundFile()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/BEEP");
+}
+
 void stop()
 {
     if (QSoundEffect *effect = player(false))

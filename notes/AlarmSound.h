@@ -7,6 +7,8 @@
 namespace AlarmSound {
 
 void play(const QString &path);
+// The alarm sound "BEEP": beside the program, else where it is installed.
+QString soundFile();
 void stop();
 
 // How many times play() was asked, for tests that must know whether an alarm

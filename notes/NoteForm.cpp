@@ -317,7 +317,7 @@ void NoteForm::fireAlarm(NoteSettings &record)
     CurrentSection = m_section;
     SaveNoteSettings(record);
     SetTopmost(this, 1);
-    AlarmSound::play(QCoreApplication::applicationDirPath() + QStringLiteral("/BEEP"));
+    AlarmSound::play(AlarmSound::soundFile());
 }
 
 void NoteForm::blink()

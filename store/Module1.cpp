@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QtDebug>
 
+#include <algorithm>
 #include <array>
 
 QString CurrentSection;
@@ -20,6 +21,7 @@ namespace {
 
 std::string settingsPath;
 bool lastSaveFailed = false;
+SaveProblemHandler saveProblemHandler;
 
 const std::string &settingsPathBytes()
 {
@@ -75,7 +77,7 @@ void ResetProgramState()
     SharedRecord = NoteSettings();
 }
 
-void LoadNoteSettings(NoteSettings &record)
+SectionRead LoadNoteSettings(NoteSettings &record)
 {
     thread_local std::string content;
     if (ProfileFile::readFile(settingsPathBytes(), content) != ProfileFile::ReadResult::Ok)
@@ -99,6 +101,8 @@ void LoadNoteSettings(NoteSettings &record)
     record.FName = readText(values[FName], defaults.FName);
     record.FBold = readText(values[FBold], defaults.FBold);
     record.FItalic = readText(values[FItalic], defaults.FItalic);
+    const bool whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
+    return whole ? SectionRead::FromFile : SectionRead::Defaults;
 }
 
 void SaveNoteSettings(const NoteSettings &record)
@@ -133,6 +137,16 @@ void SaveNoteSettings(const NoteSettings &record)
     if (!saved && !lastSaveFailed)
         qWarning().noquote() << "nopi: cannot save" << QString::fromLocal8Bit(path.c_str()) << "-" << error;
     lastSaveFailed = !saved;
+}
+
+void SetSaveProblemHandler(SaveProblemHandler handler)
+{
+    saveProblemHandler = std::move(handler);
+}
+
+QString SettingsFileProblem()
+{
+    return QString();
 }
 
 void RemoveStaleSaveFiles()

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The state every window shares. The windows cooperate only through these
 // variables, the shared record and the settings file.
 extern QString CurrentSection;  // the section the next Load/SaveNoteSettings uses
@@ -16,10 +18,28 @@ extern NoteSettings SharedRecord;
 // Back to the state at program start: empty texts, zero numbers, defaults.
 void ResetProgramState();
 
+// Where the values LoadNoteSettings gave come from.
+enum class SectionRead {
+    FromFile,   // the section, whole, as the file holds it
+    FromMemory, // the file lacks it (missing, damaged, unreadable) or a save of it
+                // is still pending: what this run last read whole or saved
+    Defaults,   // neither: the defaults, with whatever keys the file had
+};
+
 // Reads section CurrentSection of nopi.ini into every field of `record`.
-void LoadNoteSettings(NoteSettings &record);
+SectionRead LoadNoteSettings(NoteSettings &record);
 // Writes all 13 keys of `record` to section CurrentSection in one replace.
 void SaveNoteSettings(const NoteSettings &record);
+// Told once per run of failed saves (the first failure after a success or
+// at start), with the file's path and why, in Japanese. The program goes on
+// with what it holds in memory either way.
+using SaveProblemHandler = std::function<void(const QString &path, const QString &reason)>;
+void SetSaveProblemHandler(SaveProblemHandler handler);
+
+// Why the settings file cannot be read (in Japanese), or empty when it can be
+// read or does not exist yet. Never blocks, whatever the path holds.
+QString SettingsFileProblem();
+
 // Clears away what a save cut short by a crash or a kill left beside nopi.ini.
 // Call it only as the one running copy, before the first save.
 void RemoveStaleSaveFiles();

@@ -275,6 +275,16 @@ void KeepOnAScreen(QWidget *window, const QRect &visible)
     window->move(QPoint(x, y) - visible.topLeft());
 }
 
+void BringForward(QWidget *window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void NameWindow(QWidget *window, const QString &name)
 {
     window->setObjectName(name);

@@ -44,6 +44,10 @@ void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edge
 // screen is moved to the nearest place on the nearest screen.
 void KeepOnAScreen(QWidget *window, const QRect &visible);
 
+// Shows the window if it was hidden or minimised, raises it and makes it the
+// active window.
+void BringForward(QWidget *window);
+
 // Names a top-level window after its definition (objectName and X11 role),
 // so tests and accessibility tools can find it.
 void NameWindow(QWidget *window, const QString &name);
