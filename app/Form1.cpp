@@ -13,10 +13,6 @@
 
 namespace Def = Definitions::Form1;
 
-namespace {
-
-}
-
 Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     NameWindow(this, QStringLiteral("Form1"));
@@ -28,7 +24,7 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     // and title bar around it are cut away by the window's shape.
     m_client = new QLabel(this);
     m_client->setObjectName(QStringLiteral("client"));
-    m_client->setPixmap(QPixmap(QString::fromUtf8(Def::CardPicture)));
+    m_client->setPixmap(LoadPicture(Def::CardPicture));
     m_client->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_client->setGeometry(PixelsFromTwips(Def::Client).translated(Def::ClientLeftPx, Def::ClientTopPx));
     m_client->setMouseTracking(true);
@@ -36,21 +32,21 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Picture1 = new ImageControl(m_client);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(PixelsFromTwips(Def::Picture1));
-    Picture1->setPixmap(QPixmap(QString::fromUtf8(Def::NewNotePicture)));
+    Picture1->setPixmap(LoadPicture(Def::NewNotePicture));
     Picture1->setToolTip(QString::fromUtf8(Def::Picture1ToolTip));
     connect(Picture1, &ImageControl::clicked, this, &Form1::Picture1_Click);
 
     Image1 = new ImageControl(m_client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(PixelsFromTwips(Def::Image1));
-    Image1->setPixmap(QPixmap(QString::fromUtf8(Def::QuitPicture)));
+    Image1->setPixmap(LoadPicture(Def::QuitPicture));
     Image1->hide();
     connect(Image1, &ImageControl::clicked, this, &Form1::Image1_Click);
 
     Image2 = new QLabel(m_client);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(PixelsFromTwips(Def::Image2));
-    Image2->setPixmap(QPixmap(QString::fromUtf8(Def::PlusPicture)));
+    Image2->setPixmap(LoadPicture(Def::PlusPicture));
     // It takes no clicks; a disabled label would draw its picture grey.
     Image2->setAttribute(Qt::WA_TransparentForMouseEvents);
     Image2->hide();
@@ -112,8 +108,13 @@ int Form1::widthTwips() const
 
 void Form1::Picture1_Click()
 {
-    if (EditScreenOpen == 1)
+    if (EditScreenOpen == 1) {
+        // The edit screen may be minimised or behind other windows; a click
+        // here that did nothing would look like a program that hangs.
+        if (Forms *forms = Forms::instance(); forms && forms->editScreen())
+            BringForward(forms->editScreen());
         return;
+    }
 
     CurrentSection = LauncherSection();
     SharedRecord.POJIX = x() * TwipsPerPixelX();

@@ -57,7 +57,7 @@ NoteForm::NoteForm(int slot, QWidget *parent)
 
     Image1 = new ImageControl(m_client);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QString::fromUtf8(Definitions::Note::ClosePicture)));
+    Image1->setPixmap(LoadPicture(Definitions::Note::ClosePicture));
     Image1->setGeometry(PixelsFromTwips(design.image1));
     if (design.image1ToolTip)
         Image1->setToolTip(QString::fromUtf8(design.image1ToolTip));
@@ -257,8 +257,11 @@ void NoteForm::Form_DblClick()
         SetTopmost(this, 0);
         return;
     }
-    if (EditScreenOpen == 1)
+    if (EditScreenOpen == 1) {
+        if (Forms *forms = Forms::instance(); forms && forms->editScreen())
+            BringForward(forms->editScreen());
         return;
+    }
     EditScreenOpen = 1;
     EditSection = CurrentSection;
     UseSharedRecord = 1;

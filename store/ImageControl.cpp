@@ -2,6 +2,11 @@
 
 #include <QMouseEvent>
 
+QPixmap LoadPicture(const char *resourcePath)
+{
+    return QPixmap(QString::fromUtf8(resourcePath));
+}
+
 ImageControl::ImageControl(QWidget *parent) : QLabel(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -2,6 +2,10 @@
 
 #include <QLabel>
 
+// One of the program's pictures, at the screen's scale where the resources
+// hold a larger drawing of it.
+QPixmap LoadPicture(const char *resourcePath);
+
 // A picture that can be clicked: a click is a left press and release both on
 // the picture.
 class ImageControl : public QLabel
