@@ -187,7 +187,7 @@ try_display() {
     rm -f "$WORK/display"
     # -displayfd lets the server pick a free display number, so parallel tests
     # do not fight over one.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$WORK/display" >> "$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3> "$WORK/display" >> "$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for i in $(seq 100); do
         grep -q '^[0-9][0-9]*$' "$WORK/display" 2> /dev/null && break
