@@ -64,6 +64,51 @@ def fill(pix, x0, y0, x1, y1, colour):
             pix[y][x] = colour
 
 
+def fill_scaled(pix, scale, x0, y0, x1, y1, colour):
+    """fill() in the picture's own pixels, drawn at the given scale."""
+    fill(pix, x0 * scale, y0 * scale, (x1 + 1) * scale - 1,
+         (y1 + 1) * scale - 1, colour)
+
+
+def scale2x(mask):
+    """Doubles a one-colour drawing (rows of booleans) the Scale2x way: a
+    corner of a doubled pixel takes its two neighbours' value when they
+    agree, so diagonal strokes come out as smooth two-pixel lines instead of
+    doubled staircases, while straight edges stay exactly where they were."""
+    height, width = len(mask), len(mask[0])
+
+    def at(x, y):
+        if 0 <= x < width and 0 <= y < height:
+            return mask[y][x]
+        return False
+    out = [[False] * (width * 2) for _ in range(height * 2)]
+    for y in range(height):
+        for x in range(width):
+            p = mask[y][x]
+            up, down = at(x, y - 1), at(x, y + 1)
+            left, right = at(x - 1, y), at(x + 1, y)
+            e0 = e1 = e2 = e3 = p
+            if left == up and left != down and up != right:
+                e0 = up
+            if up == right and up != left and right != down:
+                e1 = right
+            if down == left and down != right and left != up:
+                e2 = left
+            if right == down and right != up and down != left:
+                e3 = down
+            out[2 * y][2 * x], out[2 * y][2 * x + 1] = e0, e1
+            out[2 * y + 1][2 * x], out[2 * y + 1][2 * x + 1] = e2, e3
+    return out
+
+
+def scaled_mask(mask, scale):
+    return scale2x(mask) if scale == 2 else mask
+
+
+def picture_name(base, scale):
+    return base + ("@2x" if scale == 2 else "") + ".png"
+
+
 BLACK = hexcol("000000")
 CLEAR = (0, 0, 0, 0)
 NOTE_YELLOW = hexcol("FFFF80")
@@ -226,31 +271,40 @@ def grey_ramp(x, first, last):
     return (v, v, v, 255)
 
 
-def make_card():
+def make_card(scale):
     w, h = 80, 43
-    pix = canvas(w, h, NOTE_YELLOW)
+    pix = canvas(w * scale, h * scale, NOTE_YELLOW)
     # A hard two-pixel shadow on the right and bottom, a hairline on the
     # other two sides: the card looks lifted off the desktop without any
     # blur, which would not survive the window manager's scaling anyway.
-    fill(pix, 0, 0, w - 1, 0, BLACK)
-    fill(pix, 0, 0, 0, h - 1, BLACK)
-    fill(pix, w - 2, 0, w - 1, h - 1, BLACK)
-    fill(pix, 0, h - 2, w - 1, h - 1, BLACK)
+    fill_scaled(pix, scale, 0, 0, w - 1, 0, BLACK)
+    fill_scaled(pix, scale, 0, 0, 0, h - 1, BLACK)
+    fill_scaled(pix, scale, w - 2, 0, w - 1, h - 1, BLACK)
+    fill_scaled(pix, scale, 0, h - 2, w - 1, h - 1, BLACK)
 
+    # The lettering is laid out on the card's own pixels, then doubled as a
+    # whole so that strokes of neighbouring letters never merge.
     word, gap = "Nopi!", 3
     width = text_width(word, big_width, gap)
     # Centre between the hairline and the shadow (columns 1..77).
     left = 1 + (77 - width) // 2
     top = 5
+    ink = [[False] * w for _ in range(h)]
     x = left
     for ch in word:
         dy, rows = BIG_GLYPHS[ch]
         for ry, line in enumerate(rows):
             for rx, bit in enumerate(line):
                 if bit == "#":
-                    pix[top + dy + ry][x + rx] = grey_ramp(
-                        x + rx, left, left + width - 1)
+                    ink[top + dy + ry][x + rx] = True
         x += len(rows[0]) + gap
+    for y, row in enumerate(scaled_mask(ink, scale)):
+        for x, on in enumerate(row):
+            if on:
+                # The ramp follows the drawn column, so at 2x it runs in
+                # half-pixel steps rather than in doubled bands.
+                pix[y][x] = grey_ramp((x + 0.5) / scale - 0.5, left,
+                                      left + width - 1)
 
     mark = "STICKY NOTES"
     mwidth = text_width(mark, small_width, 1)
@@ -258,57 +312,66 @@ def make_card():
     # the mark ends a few pixels before it, so the plus reads as its last sign.
     x = 57 - mwidth
     mtop = 33
+    ink = [[False] * w for _ in range(h)]
     for ch in mark:
         rows = SMALL_GLYPHS[ch]
         for ry, line in enumerate(rows):
             for rx, bit in enumerate(line):
                 if bit == "#":
-                    pix[mtop + ry][x + rx] = RED
+                    ink[mtop + ry][x + rx] = True
         x += len(rows[0]) + 1
-    write_png("card.png", pix, alpha=False)
+    for y, row in enumerate(scaled_mask(ink, scale)):
+        for x, on in enumerate(row):
+            if on:
+                pix[y][x] = RED
+    write_png(picture_name("card", scale), pix, alpha=False)
 
 
-def make_newnote():
+def make_newnote(scale):
     w, h = 29, 43
-    pix = canvas(w, h, NOTE_YELLOW)
+    pix = canvas(w * scale, h * scale, NOTE_YELLOW)
     # No left edge: this strip is laid over the card's last column, so the
     # card's own shadow column becomes the divider between the two.
-    fill(pix, 0, 0, w - 1, 0, BLACK)
-    fill(pix, w - 2, 0, w - 1, h - 1, BLACK)
-    fill(pix, 0, h - 2, w - 1, h - 1, BLACK)
-    write_png("newnote.png", pix, alpha=False)
+    fill_scaled(pix, scale, 0, 0, w - 1, 0, BLACK)
+    fill_scaled(pix, scale, w - 2, 0, w - 1, h - 1, BLACK)
+    fill_scaled(pix, scale, 0, h - 2, w - 1, h - 1, BLACK)
+    write_png(picture_name("newnote", scale), pix, alpha=False)
 
 
-def boxed_cross(pix, x0, y0, size):
+def boxed_cross(x0, y0, size, scale):
+    """A square outline with both diagonals, on a clear 32 x 32 icon."""
+    mask = [[False] * 32 for _ in range(32)]
     x1, y1 = x0 + size - 1, y0 + size - 1
     for i in range(size):
-        pix[y0][x0 + i] = BLACK
-        pix[y1][x0 + i] = BLACK
-        pix[y0 + i][x0] = BLACK
-        pix[y0 + i][x1] = BLACK
-        pix[y0 + i][x0 + i] = BLACK
-        pix[y0 + i][x1 - i] = BLACK
+        mask[y0][x0 + i] = True
+        mask[y1][x0 + i] = True
+        mask[y0 + i][x0] = True
+        mask[y0 + i][x1] = True
+        mask[y0 + i][x0 + i] = True
+        mask[y0 + i][x1 - i] = True
+    return [[BLACK if on else CLEAR for on in row]
+            for row in scaled_mask(mask, scale)]
 
 
-def make_quit():
-    pix = canvas(32, 32, CLEAR)
-    boxed_cross(pix, 23, 0, 9)
-    write_png("quit.png", pix, alpha=True)
+def make_quit(scale):
+    write_png(picture_name("quit", scale), boxed_cross(23, 0, 9, scale),
+              alpha=True)
 
 
-def make_close():
-    pix = canvas(32, 32, CLEAR)
-    boxed_cross(pix, 1, 20, 12)
-    write_png("close.png", pix, alpha=True)
+def make_close(scale):
+    write_png(picture_name("close", scale), boxed_cross(1, 20, 12, scale),
+              alpha=True)
 
 
-def make_plus():
-    pix = canvas(5, 5, hexcol("FFFF7F"))
+def make_plus(scale):
+    pix = canvas(5 * scale, 5 * scale, hexcol("FFFF7F"))
     # The pale last column blends the button into the note's frame.
-    fill(pix, 4, 0, 4, 4, hexcol("FFFEFF"))
+    fill_scaled(pix, scale, 4, 0, 4, 4, hexcol("FFFEFF"))
+    # Plain doubling: Scale2x would fill the plus's inner corners and make a
+    # blob of it.
     for x, y in ((2, 2), (1, 2), (3, 2), (2, 1), (2, 3)):
-        pix[y][x] = RED
-    write_png("plus.png", pix, alpha=False)
+        fill_scaled(pix, scale, x, y, x, y, RED)
+    write_png(picture_name("plus", scale), pix, alpha=False)
 
 
 # --------------------------------------------------------------------------
@@ -576,11 +639,14 @@ def make_icon_128():
 
 def main():
     os.makedirs(OUT, exist_ok=True)
-    make_card()
-    make_newnote()
-    make_quit()
-    make_close()
-    make_plus()
+    # Each control picture also comes at twice the size, for screens scaled
+    # by two, where a stretched 1x picture would look blurred.
+    for scale in (1, 2):
+        make_card(scale)
+        make_newnote(scale)
+        make_quit(scale)
+        make_close(scale)
+        make_plus(scale)
     make_icon_32()
     make_icon_128()
 
