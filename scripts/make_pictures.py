@@ -306,11 +306,14 @@ def make_card(scale):
                 pix[y][x] = grey_ramp((x + 0.5) / scale - 0.5, left,
                                       left + width - 1)
 
-    mark = "STICKY NOTES"
+    mark = "STICKY NOTE"
     mwidth = text_width(mark, small_width, 1)
     # The launcher lays its small red plus at columns 60..64, rows 29..33:
     # the mark ends a few pixels before it, so the plus reads as its last sign.
-    x = 57 - mwidth
+    # Its quit mark covers columns 5..13 of these rows while the mouse is
+    # over the card, so the mark starts clear of it, at column 15.
+    x = 58 - mwidth
+    assert x >= 15
     mtop = 33
     ink = [[False] * w for _ in range(h)]
     for ch in mark:
