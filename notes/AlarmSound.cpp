@@ -1,8 +1,10 @@
 #include "notes/AlarmSound.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QSoundEffect>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -42,7 +44,17 @@ void play(const QString &path)
 
 QString soundFile()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/BEEP");
+    // Beside the program in the build tree, then the installed layout under
+    // whatever prefix the program was installed to, then the data folders.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString beside = programDir + QStringLiteral("/BEEP");
+    const QString installed = QDir::cleanPath(programDir + QStringLiteral("/../share/nopi/BEEP"));
+    for (const QString &path : {beside, installed}) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    const QString shared = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("nopi/BEEP"));
+    return shared.isEmpty() ? beside : shared;
 }
 
 void stop()

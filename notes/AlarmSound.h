@@ -7,7 +7,9 @@
 namespace AlarmSound {
 
 void play(const QString &path);
-// The alarm sound "BEEP": beside the program, else where it is installed.
+// The alarm sound "BEEP": beside the program, else in ../share/nopi/ from
+// the program's folder, else in nopi/ of the data folders; when none exists,
+// the path beside the program, which then plays nothing.
 QString soundFile();
 void stop();
 

@@ -1,10 +1,24 @@
 #include "store/ImageControl.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 
 QPixmap LoadPicture(const char *resourcePath)
 {
-    return QPixmap(QString::fromUtf8(resourcePath));
+    const QString path = QString::fromUtf8(resourcePath);
+    // On a scaled screen a stretched 1x picture looks blurred; the doubled
+    // drawing keeps its pixels, at the same size on the screen.
+    if (qGuiApp && qGuiApp->devicePixelRatio() > 1.0) {
+        qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+        if (dot < 0)
+            dot = path.size();
+        QPixmap doubled(path.left(dot) + QStringLiteral("@2x") + path.mid(dot));
+        if (!doubled.isNull()) {
+            doubled.setDevicePixelRatio(2.0);
+            return doubled;
+        }
+    }
+    return QPixmap(path);
 }
 
 ImageControl::ImageControl(QWidget *parent) : QLabel(parent)
