@@ -454,7 +454,11 @@ bool replaceFile(const std::string &path, std::string_view content, Problem *pro
             *problem = {Problem::NotRegularFile, 0};
             return false;
         }
-        if (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0) {
+        if (access(target.c_str(), W_OK) != 0) {
+            *problem = {Problem::ReadOnlyFile, errno};
+            return false;
+        }
+        if ((info.st_mode & 0222) == 0) {
             *problem = {Problem::ReadOnlyFile, EACCES};
             return false;
         }
@@ -502,8 +506,8 @@ std::string keepCopy(const std::string &path, std::string_view content, Problem 
             *problem = {Problem::CannotKeepCopy, errno};
             return std::string();
         }
-        // Flushed before the damaged file is replaced: a crash must not leave
-        // neither of them.
+        // Flushed before the damaged file is replaced, so a crash cannot
+        // lose both.
         int error = 0;
         if (!writeAll(fd, content) || fsync(fd) != 0)
             error = errno;
