@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 QString CurrentSection;
 QString EditSection;
@@ -18,19 +21,6 @@ quint8 LauncherRefresh = 0;
 NoteSettings SharedRecord;
 
 namespace {
-
-std::string settingsPath;
-bool lastSaveFailed = false;
-SaveProblemHandler saveProblemHandler;
-
-const std::string &settingsPathBytes()
-{
-    if (settingsPath.empty()) {
-        const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-        settingsPath = QFile::encodeName(base + QStringLiteral("/nopi/nopi.ini")).toStdString();
-    }
-    return settingsPath;
-}
 
 enum Field { SIYOU, B_Color, POJIX, POJIY, YOKO, TATE, ALARM, A_TIME, NAIYOU, FName, FSize, FBold, FItalic, FieldCount };
 
@@ -42,11 +32,108 @@ constexpr std::array<std::string_view, FieldCount> Keys = {
     SettingsKey::FItalic,
 };
 
+// FORM1 and the fifteen note sections: what a file of ours holds.
+constexpr size_t SectionCount = 1 + NoteSlots::Count;
+
+struct SectionNames
+{
+    std::array<std::string, SectionCount> names;
+    std::array<std::string_view, SectionCount> views;
+};
+
+const SectionNames &sectionNames()
+{
+    static const SectionNames all = [] {
+        SectionNames result;
+        result.names[0] = LauncherSection().toStdString();
+        for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot)
+            result.names[size_t(slot - NoteSlots::First + 1)] = NoteSection(slot).toStdString();
+        for (size_t i = 0; i < SectionCount; ++i)
+            result.views[i] = result.names[i];
+        return result;
+    }();
+    return all;
+}
+
+// What this run knows of each section, so that the notes on the screen
+// outlive a file that goes missing, gets damaged or cannot be written.
+struct Remembered
+{
+    NoteSettings record; // last read whole from the file, or last saved
+    bool known = false;
+    bool pending = false; // its last save failed: memory wins until written
+};
+
+struct StoreState
+{
+    std::string path;
+    std::array<Remembered, SectionCount> sections;
+    bool lastSaveFailed = false;
+    // The damaged file already copied, so a save that keeps failing after
+    // the copy does not copy it again each time.
+    size_t copiedSize = 0;
+    size_t copiedHash = 0;
+};
+
+StoreState store;
+SaveProblemHandler saveProblemHandler;
+
+void forgetSections()
+{
+    store.sections = {};
+    store.lastSaveFailed = false;
+    store.copiedSize = 0;
+    store.copiedHash = 0;
+}
+
+const std::string &settingsPathBytes()
+{
+    if (store.path.empty()) {
+        const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        store.path = QFile::encodeName(base + QStringLiteral("/nopi/nopi.ini")).toStdString();
+    }
+    return store.path;
+}
+
+char foldCase(char c)
+{
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+Remembered *rememberedFor(std::string_view section)
+{
+    const auto &views = sectionNames().views;
+    for (size_t i = 0; i < SectionCount; ++i) {
+        if (std::equal(section.begin(), section.end(), views[i].begin(), views[i].end(),
+                       [](char a, char b) { return foldCase(a) == foldCase(b); }))
+            return &store.sections[i];
+    }
+    return nullptr;
+}
+
 QString readText(ProfileFile::Value value, const QString &fallback)
 {
     if (!value)
         return fallback;
     return TrimAtNull(Cp932::decode(*value));
+}
+
+void fillRecord(const std::array<ProfileFile::Value, FieldCount> &values, NoteSettings &record)
+{
+    const NoteSettings defaults;
+    record.SIYOU = ProfileFile::toInt(values[SIYOU], defaults.SIYOU);
+    record.B_Color = ProfileFile::toInt(values[B_Color], defaults.B_Color);
+    record.POJIX = ProfileFile::toInt(values[POJIX], defaults.POJIX);
+    record.POJIY = ProfileFile::toInt(values[POJIY], defaults.POJIY);
+    record.YOKO = ProfileFile::toInt(values[YOKO], defaults.YOKO);
+    record.TATE = ProfileFile::toInt(values[TATE], defaults.TATE);
+    record.ALARM = ProfileFile::toInt(values[ALARM], defaults.ALARM);
+    record.A_TIME = ProfileFile::toInt(values[A_TIME], defaults.A_TIME);
+    record.FSize = ProfileFile::toInt(values[FSize], defaults.FSize);
+    record.NAIYOU = readText(values[NAIYOU], QString());
+    record.FName = readText(values[FName], defaults.FName);
+    record.FBold = readText(values[FBold], defaults.FBold);
+    record.FItalic = readText(values[FItalic], defaults.FItalic);
 }
 
 // A value is one line of the file: a line break inside it must never start a
@@ -65,47 +152,7 @@ std::string textValue(const QString &text)
     return Cp932::encode(value);
 }
 
-}
-
-void ResetProgramState()
-{
-    CurrentSection.clear();
-    EditSection.clear();
-    UseSharedRecord = 0;
-    EditScreenOpen = 0;
-    LauncherRefresh = 0;
-    SharedRecord = NoteSettings();
-}
-
-SectionRead LoadNoteSettings(NoteSettings &record)
-{
-    thread_local std::string content;
-    if (ProfileFile::readFile(settingsPathBytes(), content) != ProfileFile::ReadResult::Ok)
-        content.clear();
-
-    const QByteArray section = CurrentSection.toLatin1();
-    std::array<ProfileFile::Value, FieldCount> values;
-    ProfileFile::readSection(content, std::string_view(section.constData(), size_t(section.size())), Keys, values);
-
-    const NoteSettings defaults;
-    record.SIYOU = ProfileFile::toInt(values[SIYOU], defaults.SIYOU);
-    record.B_Color = ProfileFile::toInt(values[B_Color], defaults.B_Color);
-    record.POJIX = ProfileFile::toInt(values[POJIX], defaults.POJIX);
-    record.POJIY = ProfileFile::toInt(values[POJIY], defaults.POJIY);
-    record.YOKO = ProfileFile::toInt(values[YOKO], defaults.YOKO);
-    record.TATE = ProfileFile::toInt(values[TATE], defaults.TATE);
-    record.ALARM = ProfileFile::toInt(values[ALARM], defaults.ALARM);
-    record.A_TIME = ProfileFile::toInt(values[A_TIME], defaults.A_TIME);
-    record.FSize = ProfileFile::toInt(values[FSize], defaults.FSize);
-    record.NAIYOU = readText(values[NAIYOU], QString());
-    record.FName = readText(values[FName], defaults.FName);
-    record.FBold = readText(values[FBold], defaults.FBold);
-    record.FItalic = readText(values[FItalic], defaults.FItalic);
-    const bool whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
-    return whole ? SectionRead::FromFile : SectionRead::Defaults;
-}
-
-void SaveNoteSettings(const NoteSettings &record)
+std::string withRecord(std::string_view content, std::string_view section, const NoteSettings &record)
 {
     const std::array<std::string, FieldCount> texts = {
         ProfileFile::fromInt(record.SIYOU), ProfileFile::fromInt(record.B_Color),
@@ -118,25 +165,180 @@ void SaveNoteSettings(const NoteSettings &record)
     std::array<ProfileFile::Assignment, FieldCount> assignments;
     for (size_t i = 0; i < FieldCount; ++i)
         assignments[i] = {Keys[i], texts[i]};
+    return ProfileFile::withValues(content, section, assignments);
+}
+
+// Not empty, yet none of our sections: garbage, a truncated copy, another
+// program's file. Blank lines alone hold nothing worth keeping.
+bool isDamaged(std::string_view content)
+{
+    const bool blank = std::all_of(content.begin(), content.end(), [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
+    });
+    return !blank && !ProfileFile::holdsAnySection(content, sectionNames().views);
+}
+
+// A damaged file is copied aside before it is first written over, so it can
+// be recovered by hand. False, with `problem` set, when no copy could be made.
+bool keepCopyIfDamaged(const std::string &path, std::string_view content, ProfileFile::Problem *problem)
+{
+    if (!isDamaged(content))
+        return true;
+    const size_t hash = std::hash<std::string_view>()(content);
+    if (content.size() != store.copiedSize || hash != store.copiedHash) {
+        if (ProfileFile::keepCopy(path, content, problem).empty())
+            return false;
+        store.copiedSize = content.size();
+        store.copiedHash = hash;
+    }
+    return true;
+}
+
+QString systemReason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("ディスクの空きが足りません");
+    case EROFS:
+        return QStringLiteral("読み取り専用のディスクです");
+    case EIO:
+        return QStringLiteral("ディスクの読み書きに失敗しました");
+    default:
+        return QString();
+    }
+}
+
+QString problemText(const ProfileFile::Problem &problem)
+{
+    using Problem = ProfileFile::Problem;
+    const QString system = systemReason(problem.error);
+    if (problem.cause == Problem::CannotKeepCopy) {
+        const QString copy = QStringLiteral("壊れたファイルの控えを作れません");
+        return system.isEmpty() ? copy : copy + QStringLiteral("（") + system + QStringLiteral("）");
+    }
+    if (!system.isEmpty())
+        return system;
+    switch (problem.cause) {
+    case Problem::NotRegularFile:
+        return QStringLiteral("通常のファイルではありません");
+    case Problem::TooLarge:
+        return QStringLiteral("大きすぎて読み込めません");
+    case Problem::CannotRead:
+        return problem.error == EACCES || problem.error == EPERM ? QStringLiteral("読み込む権限がありません")
+                                                                 : QStringLiteral("読み込めません");
+    case Problem::ReadOnlyFile:
+        return QStringLiteral("読み取り専用のファイルです");
+    case Problem::CannotCreateFolder:
+        return QStringLiteral("フォルダーを作れません");
+    case Problem::CannotWriteFolder:
+        return QStringLiteral("フォルダーに書き込めません");
+    case Problem::CannotWrite:
+    case Problem::CannotKeepCopy:
+    case Problem::None:
+        break;
+    }
+    return QStringLiteral("書き込めません");
+}
+
+void reportSaveProblem(const ProfileFile::Problem &problem)
+{
+    const QString reason = problemText(problem);
+    QString line = QStringLiteral("nopi: cannot save %1 - %2").arg(SettingsFilePath(), reason);
+    if (problem.error != 0)
+        line += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(problem.error)));
+    qWarning().noquote() << line;
+    if (saveProblemHandler)
+        saveProblemHandler(SettingsFilePath(), reason);
+}
+
+}
+
+void ResetProgramState()
+{
+    CurrentSection.clear();
+    EditSection.clear();
+    UseSharedRecord = 0;
+    EditScreenOpen = 0;
+    LauncherRefresh = 0;
+    SharedRecord = NoteSettings();
+    forgetSections();
+}
+
+SectionRead LoadNoteSettings(NoteSettings &record)
+{
+    const QByteArray sectionBytes = CurrentSection.toLatin1();
+    const std::string_view section(sectionBytes.constData(), size_t(sectionBytes.size()));
+    Remembered *remembered = rememberedFor(section);
+    if (remembered && remembered->pending) {
+        record = remembered->record;
+        return SectionRead::FromMemory;
+    }
+
+    thread_local std::string content;
+    if (ProfileFile::readFile(settingsPathBytes(), content) != ProfileFile::ReadResult::Ok)
+        content.clear();
+    std::array<ProfileFile::Value, FieldCount> values;
+    ProfileFile::readSection(content, section, Keys, values);
+    const bool whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
+
+    if (whole) {
+        fillRecord(values, record);
+        if (remembered) {
+            remembered->record = record;
+            remembered->known = true;
+        }
+        return SectionRead::FromFile;
+    }
+    if (remembered && remembered->known) {
+        record = remembered->record;
+        return SectionRead::FromMemory;
+    }
+    fillRecord(values, record);
+    return SectionRead::Defaults;
+}
+
+void SaveNoteSettings(const NoteSettings &record)
+{
+    const QByteArray sectionBytes = CurrentSection.toLatin1();
+    const std::string_view section(sectionBytes.constData(), size_t(sectionBytes.size()));
+    Remembered *remembered = rememberedFor(section);
+    if (remembered) {
+        remembered->record = record;
+        remembered->known = true;
+    }
 
     const std::string &path = settingsPathBytes();
     std::string content;
-    const auto read = ProfileFile::readFile(path, content);
-    QString error;
+    ProfileFile::Problem problem;
     bool saved = false;
-    if (read == ProfileFile::ReadResult::Failed) {
-        error = QStringLiteral("the file cannot be read");
-    } else {
-        const QByteArray section = CurrentSection.toLatin1();
-        const std::string updated = ProfileFile::withValues(
-                content, std::string_view(section.constData(), size_t(section.size())), assignments);
-        saved = ProfileFile::replaceFile(path, updated, &error);
+    // A file that exists but cannot be read is left as it is.
+    if (ProfileFile::readFile(path, content, &problem) != ProfileFile::ReadResult::Failed
+        && keepCopyIfDamaged(path, content, &problem)) {
+        std::string updated = withRecord(content, section, record);
+        // Every section whose save failed lands with this one.
+        for (size_t i = 0; i < SectionCount; ++i) {
+            const Remembered &other = store.sections[i];
+            if (other.pending && &other != remembered)
+                updated = withRecord(updated, sectionNames().views[i], other.record);
+        }
+        saved = ProfileFile::replaceFile(path, updated, &problem);
     }
-    // One warning per run of failures: a read-only file would otherwise be
+
+    if (saved) {
+        for (Remembered &each : store.sections)
+            each.pending = false;
+        store.lastSaveFailed = false;
+        return;
+    }
+    if (remembered)
+        remembered->pending = true;
+    // Told once per run of failures: a read-only file would otherwise be
     // reported at every tick of every note.
-    if (!saved && !lastSaveFailed)
-        qWarning().noquote() << "nopi: cannot save" << QString::fromLocal8Bit(path.c_str()) << "-" << error;
-    lastSaveFailed = !saved;
+    if (!store.lastSaveFailed) {
+        store.lastSaveFailed = true;
+        reportSaveProblem(problem);
+    }
 }
 
 void SetSaveProblemHandler(SaveProblemHandler handler)
@@ -146,6 +348,9 @@ void SetSaveProblemHandler(SaveProblemHandler handler)
 
 QString SettingsFileProblem()
 {
+    ProfileFile::Problem problem;
+    if (ProfileFile::checkReadable(settingsPathBytes(), &problem) == ProfileFile::ReadResult::Failed)
+        return problemText(problem);
     return QString();
 }
 
@@ -174,5 +379,7 @@ QString SettingsFilePath()
 
 void SetSettingsFilePath(const QString &path)
 {
-    settingsPath = QFile::encodeName(path).toStdString();
+    // Another file: what this run remembered belongs to the old one.
+    store.path = QFile::encodeName(path).toStdString();
+    forgetSections();
 }

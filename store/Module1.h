@@ -15,7 +15,8 @@ extern int EditScreenOpen;      // 1 while the edit screen is open
 extern quint8 LauncherRefresh;  // countdown that has the launcher re-shape itself and take the focus
 extern NoteSettings SharedRecord;
 
-// Back to the state at program start: empty texts, zero numbers, defaults.
+// Back to the state at program start: empty texts, zero numbers, defaults,
+// nothing remembered of the file.
 void ResetProgramState();
 
 // Where the values LoadNoteSettings gave come from.
@@ -26,9 +27,16 @@ enum class SectionRead {
     Defaults,   // neither: the defaults, with whatever keys the file had
 };
 
-// Reads section CurrentSection of nopi.ini into every field of `record`.
+// Reads section CurrentSection of nopi.ini into every field of `record`. The
+// run remembers, per section, the record last read whole or last saved: while
+// a save of the section is pending, or the file lacks it whole, that record is
+// given instead. Never blocks, whatever the path holds.
 SectionRead LoadNoteSettings(NoteSettings &record);
-// Writes all 13 keys of `record` to section CurrentSection in one replace.
+// Writes all 13 keys of `record` to section CurrentSection in one replace,
+// together with every section whose last save failed. A failed save leaves the
+// section pending. A file in which none of our sections can be found is copied
+// beside itself (nopi.ini.damaged-YYYYMMDD-HHMMSS) before it is first written
+// over; a file that exists but cannot be read is never written over.
 void SaveNoteSettings(const NoteSettings &record);
 // Told once per run of failed saves (the first failure after a success or
 // at start), with the file's path and why, in Japanese. The program goes on
@@ -48,4 +56,5 @@ QString TrimAtNull(const QString &text);
 
 // $XDG_CONFIG_HOME/nopi/nopi.ini, else ~/.config/nopi/nopi.ini.
 QString SettingsFilePath();
+// Also forgets what this run remembered of the previous file.
 void SetSettingsFilePath(const QString &path);

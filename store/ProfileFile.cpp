@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,9 +37,17 @@ Line lineAt(std::string_view content, size_t begin)
     return {begin, end, next};
 }
 
+// Older editors leave VT, FF and a Ctrl-Z end-of-file mark around values.
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1a';
+}
+
+// A CP932 lead byte takes the next byte with it, which may look like "]".
+bool isLeadByte(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 std::string_view trimmed(std::string_view text)
@@ -69,6 +77,14 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
+// A number written by hand as "1" or '1' is still a number.
+std::string_view unquoted(std::string_view value)
+{
+    if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\''))
+        return trimmed(value.substr(1, value.size() - 2));
+    return value;
+}
+
 std::optional<std::string_view> headerName(std::string_view line)
 {
     size_t pos = 0;
@@ -76,8 +92,14 @@ std::optional<std::string_view> headerName(std::string_view line)
         ++pos;
     if (pos == line.size() || line[pos] != '[')
         return std::nullopt;
-    const size_t close = line.rfind(']');
-    if (close == std::string_view::npos || close < pos)
+    size_t close = std::string_view::npos;
+    for (size_t i = pos + 1; i < line.size(); ++i) {
+        if (isLeadByte(line[i]))
+            ++i;
+        else if (line[i] == ']')
+            close = i;
+    }
+    if (close == std::string_view::npos)
         return std::nullopt;
     return trimmed(line.substr(pos + 1, close - pos - 1));
 }
@@ -139,9 +161,55 @@ void appendLine(std::string &out, std::string_view key, std::string_view value)
     out += "\r\n";
 }
 
-QString errorText(const char *what, int error)
+ProfileFile::ReadResult failed(ProfileFile::Problem *problem, ProfileFile::Problem::Cause cause, int error)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
+    if (problem)
+        *problem = {cause, error};
+    return ProfileFile::ReadResult::Failed;
+}
+
+ProfileFile::ReadResult checkReadableKind(const struct stat &info, ProfileFile::Problem *problem)
+{
+    if (!S_ISREG(info.st_mode))
+        return failed(problem, ProfileFile::Problem::NotRegularFile, 0);
+    if (size_t(info.st_size) > ProfileFile::MaxFileSize)
+        return failed(problem, ProfileFile::Problem::TooLarge, 0);
+    return ProfileFile::ReadResult::Ok;
+}
+
+ProfileFile::ReadResult openFailed(int error, ProfileFile::Problem *problem)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return ProfileFile::ReadResult::Missing;
+    return failed(problem, ProfileFile::Problem::CannotRead, error);
+}
+
+// Opening a FIFO or a terminal can block or take it over, so whatever is not a
+// regular file is refused before it is opened, and O_NONBLOCK covers one
+// swapped in between the check and the open.
+int openForReading(const std::string &path, struct stat &info, ProfileFile::ReadResult &result,
+                   ProfileFile::Problem *problem)
+{
+    if (stat(path.c_str(), &info) != 0) {
+        result = openFailed(errno, problem);
+        return -1;
+    }
+    if ((result = checkReadableKind(info, problem)) != ProfileFile::ReadResult::Ok)
+        return -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        result = openFailed(errno, problem);
+        return -1;
+    }
+    if (fstat(fd, &info) != 0)
+        result = failed(problem, ProfileFile::Problem::CannotRead, errno);
+    else
+        result = checkReadableKind(info, problem);
+    if (result != ProfileFile::ReadResult::Ok) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::string directoryOf(const std::string &path)
@@ -187,7 +255,7 @@ bool writeAll(int fd, std::string_view content)
 
 void syncDirectory(const std::string &directory)
 {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -278,9 +346,11 @@ std::string withValues(std::string_view content, std::string_view section,
 
 int toInt(Value value, int fallback)
 {
-    if (!value || value->empty())
+    if (!value)
         return fallback;
-    std::string_view text = *value;
+    const std::string_view text = unquoted(*value);
+    if (text.empty())
+        return fallback;
     size_t pos = 0;
     bool negative = false;
     if (text[pos] == '-' || text[pos] == '+') {
@@ -303,17 +373,39 @@ std::string fromInt(int number)
     return number < 0 ? std::to_string(number) : ' ' + std::to_string(number);
 }
 
-ReadResult readFile(const std::string &path, std::string &content)
+bool holdsAnySection(std::string_view content, std::span<const std::string_view> sections)
+{
+    for (size_t pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        if (const auto name = headerName(content.substr(line.begin, line.end - line.begin))) {
+            for (const std::string_view section : sections) {
+                if (sameName(*name, section))
+                    return true;
+            }
+        }
+        pos = line.next;
+    }
+    return false;
+}
+
+ReadResult checkReadable(const std::string &path, Problem *problem)
+{
+    ReadResult result;
+    struct stat info;
+    const int fd = openForReading(path, info, result, problem);
+    if (fd >= 0)
+        ::close(fd);
+    return result;
+}
+
+ReadResult readFile(const std::string &path, std::string &content, Problem *problem)
 {
     content.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    ReadResult result;
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || size_t(info.st_size) > MaxFileSize) {
-        ::close(fd);
-        return ReadResult::Failed;
-    }
+    const int fd = openForReading(path, info, result, problem);
+    if (fd < 0)
+        return result;
     content.resize(size_t(info.st_size));
     size_t filled = 0;
     for (;;) {
@@ -321,7 +413,7 @@ ReadResult readFile(const std::string &path, std::string &content)
             if (content.size() >= MaxFileSize) {
                 ::close(fd);
                 content.clear();
-                return ReadResult::Failed;
+                return failed(problem, Problem::TooLarge, 0);
             }
             // The file grew since fstat: keep reading.
             content.resize(std::min(MaxFileSize, content.size() + 4096));
@@ -330,9 +422,10 @@ ReadResult readFile(const std::string &path, std::string &content)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            const int error = errno;
             ::close(fd);
             content.clear();
-            return ReadResult::Failed;
+            return failed(problem, Problem::CannotRead, error);
         }
         if (n == 0)
             break;
@@ -343,12 +436,12 @@ ReadResult readFile(const std::string &path, std::string &content)
     return ReadResult::Ok;
 }
 
-bool replaceFile(const std::string &path, std::string_view content, QString *error)
+bool replaceFile(const std::string &path, std::string_view content, Problem *problem)
 {
     const std::string target = resolveLinks(path);
     const std::string directory = directoryOf(target);
     if (!QDir().mkpath(QString::fromLocal8Bit(directory.c_str()))) {
-        *error = QStringLiteral("cannot create the directory %1").arg(QString::fromLocal8Bit(directory.c_str()));
+        *problem = {Problem::CannotCreateFolder, 0};
         return false;
     }
 
@@ -358,11 +451,15 @@ bool replaceFile(const std::string &path, std::string_view content, QString *err
         // A read-only file stays as it is, even for a user (root) whom the
         // permissions would not stop.
         if (!S_ISREG(info.st_mode)) {
-            *error = QStringLiteral("not a regular file");
+            *problem = {Problem::NotRegularFile, 0};
             return false;
         }
-        if (access(target.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0) {
-            *error = errorText("read-only", EACCES);
+        if (access(target.c_str(), W_OK) != 0) {
+            *problem = {Problem::ReadOnlyFile, errno};
+            return false;
+        }
+        if ((info.st_mode & 0222) == 0) {
+            *problem = {Problem::ReadOnlyFile, EACCES};
             return false;
         }
         mode = info.st_mode & 07777;
@@ -372,26 +469,59 @@ bool replaceFile(const std::string &path, std::string_view content, QString *err
     std::string temporary = directory + "/." + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        *error = errorText("cannot create a temporary file", errno);
+        *problem = {Problem::CannotWriteFolder, errno};
         return false;
     }
-    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, content) && fsync(fd) == 0;
-    int failure = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        failure = errno;
-    }
-    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        failure = errno;
-    }
-    if (!ok) {
+    Problem failure{Problem::None, 0};
+    if (fchmod(fd, mode) != 0 || !writeAll(fd, content) || fsync(fd) != 0)
+        failure = {Problem::CannotWrite, errno};
+    if (::close(fd) != 0 && failure.cause == Problem::None)
+        failure = {Problem::CannotWrite, errno};
+    if (failure.cause == Problem::None && std::rename(temporary.c_str(), target.c_str()) != 0)
+        failure = {Problem::CannotWriteFolder, errno};
+    if (failure.cause != Problem::None) {
         ::unlink(temporary.c_str());
-        *error = errorText("cannot write", failure);
+        *problem = failure;
         return false;
     }
     syncDirectory(directory);
     return true;
+}
+
+std::string keepCopy(const std::string &path, std::string_view content, Problem *problem)
+{
+    char stamp[32];
+    const time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    strftime(stamp, sizeof stamp, ".damaged-%Y%m%d-%H%M%S", &local);
+    const std::string base = resolveLinks(path) + stamp;
+
+    for (int n = 0; n < 1000; ++n) {
+        const std::string name = n == 0 ? base : base + '-' + std::to_string(n);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            *problem = {Problem::CannotKeepCopy, errno};
+            return std::string();
+        }
+        // Flushed before the damaged file is replaced, so a crash cannot
+        // lose both.
+        int error = 0;
+        if (!writeAll(fd, content) || fsync(fd) != 0)
+            error = errno;
+        if (::close(fd) != 0 && error == 0)
+            error = errno;
+        if (error != 0) {
+            ::unlink(name.c_str());
+            *problem = {Problem::CannotKeepCopy, error};
+            return std::string();
+        }
+        return name;
+    }
+    *problem = {Problem::CannotKeepCopy, EEXIST};
+    return std::string();
 }
 
 void removeStaleTemporaries(const std::string &path)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <optional>
 #include <span>
 #include <string>
@@ -11,8 +9,10 @@
 // A profile (INI) file on bytes, with the reading and writing rules that
 // existing nopi.ini files rely on:
 // - section and key names match without regard to ASCII letter case; blanks
-//   (space, tab) around keys, values and inside a header's brackets are ignored;
-// - a header is a line starting with "[" whose name runs to the last "]";
+//   (space, tab, VT, FF, Ctrl-Z) around keys, values and inside a header's
+//   brackets are ignored;
+// - a header is a line starting with "[" whose name runs to the last "]" that
+//   is not the second byte of a CP932 double-byte character;
 //   a key line is split at its first "="; a NUL byte ends a value;
 // - CR LF, LF and a lone CR each end a line;
 // - the first section of a name counts, and within it the first key of a name;
@@ -33,26 +33,58 @@ void readSection(std::string_view content, std::string_view section,
 std::string withValues(std::string_view content, std::string_view section,
                        std::span<const Assignment> assignments);
 
-// The leading signed decimal number of a value, saturated to 32 bits; an
-// absent or empty value gives `fallback`, one without digits gives 0.
+// The leading signed decimal number of a value, saturated to 32 bits, inside
+// one pair of enclosing quotes if it has them; an absent or empty value gives
+// `fallback`, one without digits gives 0.
 int toInt(Value value, int fallback);
 
 // The number in the text form the file has always used: " 12", "-300".
 std::string fromInt(int number);
+
+// Whether any header in `content` names one of `sections`.
+bool holdsAnySection(std::string_view content, std::span<const std::string_view> sections);
 
 // Whole-file access. A file larger than any real settings file is treated as
 // unreadable rather than loaded, and then refused by the writer too, so a
 // hostile file neither exhausts memory nor gets cut short.
 constexpr size_t MaxFileSize = 16 * 1024 * 1024;
 
+// Why reading or writing failed: the cause, and the errno behind it (0 when
+// there is none).
+struct Problem
+{
+    enum Cause {
+        None,
+        NotRegularFile,     // a directory, FIFO, device ... stands at the path
+        TooLarge,           // over MaxFileSize
+        CannotRead,         // opening or reading refused
+        ReadOnlyFile,
+        CannotCreateFolder,
+        CannotWriteFolder,  // no temporary file beside it, or the rename refused
+        CannotWrite,        // writing or flushing the new contents
+        CannotKeepCopy,     // the copy of a damaged file
+    };
+    Cause cause = None;
+    int error = 0;
+};
+
+// Never blocks, whatever the path holds: anything but a regular file is
+// Failed without being opened.
 enum class ReadResult { Ok, Missing, Failed };
-ReadResult readFile(const std::string &path, std::string &content);
+ReadResult readFile(const std::string &path, std::string &content, Problem *problem = nullptr);
+// Whether readFile would succeed, without reading.
+ReadResult checkReadable(const std::string &path, Problem *problem);
 
 // One atomic replace: a temporary file beside the target, flushed to disk and
 // renamed over it, so a crash leaves the old file or the new one, never a mix.
 // A symbolic link is followed and stays a link. On failure the old file is
-// untouched and `error` says why.
-bool replaceFile(const std::string &path, std::string_view content, QString *error);
+// untouched and `problem` says why.
+bool replaceFile(const std::string &path, std::string_view content, Problem *problem);
+
+// Writes `content`, flushed, to a new owner-only file beside the (link-resolved)
+// file: its name + ".damaged-YYYYMMDD-HHMMSS" in local time, with "-1", "-2" ...
+// when that name is taken. Returns the name, or empty with `problem` set.
+std::string keepCopy(const std::string &path, std::string_view content, Problem *problem);
 
 // Deletes the temporary files replaceFile leaves when the process dies between
 // creating one and renaming it. Only while no other process writes the file.

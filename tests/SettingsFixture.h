@@ -20,6 +20,14 @@ public:
 
     QString path() const { return m_dir.filePath(QStringLiteral("nopi/nopi.ini")); }
     QString dir() const { return m_dir.path(); }
+    QString folder() const { return m_dir.filePath(QStringLiteral("nopi")); }
+
+    // The copies kept of a damaged file, by name.
+    QStringList damagedCopies() const
+    {
+        return QDir(folder()).entryList({QStringLiteral("nopi.ini.damaged-*")}, QDir::Files | QDir::Hidden,
+                                        QDir::Name);
+    }
 
     void write(const QByteArray &bytes) const
     {
@@ -35,11 +43,13 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    static NoteSettings load(const QString &section)
+    static NoteSettings load(const QString &section, SectionRead *read = nullptr)
     {
         CurrentSection = section;
         NoteSettings record;
-        LoadNoteSettings(record);
+        const SectionRead result = LoadNoteSettings(record);
+        if (read)
+            *read = result;
         return record;
     }
 

@@ -8,8 +8,12 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <QHash>
+#include <QRegularExpression>
+
 #include <climits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +44,82 @@ NoteSettings japaneseNote()
     return record;
 }
 
+QByteArray garbage(int size)
+{
+    QRandomGenerator random(7);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &c : bytes)
+        c = char(random.bounded(256));
+    return bytes.replace('[', '{'); // no header at all
+}
+
+QString reasonOf(const QString &fault)
+{
+    static const QHash<QString, QString> reasons = {
+        {QStringLiteral("a directory"), QStringLiteral("通常のファイルではありません")},
+        {QStringLiteral("a FIFO"), QStringLiteral("通常のファイルではありません")},
+        {QStringLiteral("over the size limit"), QStringLiteral("大きすぎて読み込めません")},
+        {QStringLiteral("mode 000"), QStringLiteral("読み込む権限がありません")},
+        {QStringLiteral("read-only file"), QStringLiteral("読み取り専用のファイルです")},
+        {QStringLiteral("read-only folder"), QStringLiteral("フォルダーに書き込めません")},
+        {QStringLiteral("a file in the folder's place"), QStringLiteral("フォルダーを作れません")},
+        {QStringLiteral("damaged file in a read-only folder"), QStringLiteral("壊れたファイルの控えを作れません")},
+    };
+    return reasons.value(fault);
+}
+
+bool rootIgnoresIt(const QString &fault)
+{
+    return geteuid() == 0
+            && (fault == QLatin1String("mode 000") || fault.contains(QLatin1String("read-only folder")));
+}
+
+// Puts a fault at the settings path or its folder, or takes it away again.
+void setFault(const SettingsFixture &settings, const QString &fault, bool on)
+{
+    const QByteArray path = QFile::encodeName(settings.path());
+    const QByteArray folder = QFile::encodeName(settings.folder());
+    if (fault == QLatin1String("deleted")) {
+        if (on)
+            QFile::remove(settings.path());
+    } else if (fault == QLatin1String("garbage")) {
+        if (on)
+            settings.write(garbage(4096));
+    } else if (fault == QLatin1String("half-written")) {
+        if (on)
+            settings.write(settings.bytes().left(settings.bytes().indexOf("NAIYOU")));
+    } else if (fault == QLatin1String("a directory")) {
+        QFile::remove(settings.path());
+        on ? mkdir(path, 0700) : rmdir(path);
+    } else if (fault == QLatin1String("a link to /dev/full")) {
+        QFile::remove(settings.path());
+        if (on)
+            QFile::link(QStringLiteral("/dev/full"), settings.path());
+    } else if (fault == QLatin1String("a FIFO")) {
+        QFile::remove(settings.path());
+        if (on)
+            mkfifo(path, 0600);
+    } else if (fault == QLatin1String("over the size limit")) {
+        QFile file(settings.path());
+        file.open(QIODevice::ReadWrite);
+        file.resize(on ? qint64(ProfileFile::MaxFileSize) + 1 : 0);
+    } else if (fault == QLatin1String("mode 000") || fault == QLatin1String("read-only file")) {
+        chmod(path, on ? (fault == QLatin1String("mode 000") ? 0 : 0444) : 0600);
+    } else if (fault == QLatin1String("read-only folder")) {
+        chmod(folder, on ? 0555 : 0755);
+    } else if (fault == QLatin1String("damaged file in a read-only folder")) {
+        if (on)
+            settings.write(garbage(300));
+        chmod(folder, on ? 0555 : 0755);
+    } else if (fault == QLatin1String("a file in the folder's place")) {
+        QDir(settings.folder()).removeRecursively();
+        if (on)
+            QFile(settings.folder()).open(QIODevice::WriteOnly);
+        else
+            QFile::remove(settings.folder());
+    }
+}
+
 }
 
 class TestStore : public QObject
@@ -67,6 +147,14 @@ private slots:
     void shouldTrimAtNull_data();
     void shouldTrimAtNull();
     void shouldLeaveAFreedSlotsKeys();
+    void shouldTellWhyTheFileCannotBeRead_data();
+    void shouldTellWhyTheFileCannotBeRead();
+    void shouldKeepWhatThisRunHoldsWhenTheFileGoes_data();
+    void shouldKeepWhatThisRunHoldsWhenTheFileGoes();
+    void shouldKeepACopyOfADamagedFile_data();
+    void shouldKeepACopyOfADamagedFile();
+    void shouldHoldAndReportSavesThatFail_data();
+    void shouldHoldAndReportSavesThatFail();
 };
 
 void TestStore::shouldReadEveryDefaultFromAnAbsentFile()
@@ -165,6 +253,16 @@ void TestStore::shouldReadByTheProfileRules_data()
     QTest::newRow("first key of a name counts") << QByteArray("[FORM3]\nNAIYOU=one\nNAIYOU=two\n") << "one";
     QTest::newRow("FORM03 is not FORM3") << QByteArray("[FORM03]\nNAIYOU=x\n") << "";
     QTest::newRow("empty text value") << QByteArray("[FORM3]\nNAIYOU=\n") << "";
+    QTest::newRow("VT, FF and Ctrl-Z are blanks")
+            << QByteArray("[\vFORM3\x1a]\n\f NAIYOU\v=\x1a a b\f\v\n") << "a b";
+    QTest::newRow("Ctrl-Z mark at the end of the file") << QByteArray("[FORM3]\r\nNAIYOU=True\x1a") << "True";
+    QTest::newRow("double-byte character ending in ] after a header")
+            << QByteArray("[FORM3] \x83\x5d\nNAIYOU=y\n") << "y";
+    QTest::newRow("lead byte alone after a header") << QByteArray("[FORM3]\x83\nNAIYOU=y\n") << "y";
+    QTest::newRow("a header's only ] taken by a double-byte character")
+            << QByteArray("[FORM3\x83]\nNAIYOU=y\n") << "";
+    QTest::newRow("trail byte in the lead range, then ]")
+            << QByteArray("[FORM3]\x88\x9f]\nNAIYOU=y\n") << "";
 }
 
 void TestStore::shouldReadByTheProfileRules()
@@ -194,6 +292,12 @@ void TestStore::shouldReadIntegers_data()
     QTest::newRow("below 32 bits saturates") << QByteArray("-99999999999999999999") << INT_MIN;
     QTest::newRow("largest") << QByteArray("2147483647") << INT_MAX;
     QTest::newRow("smallest") << QByteArray("-2147483648") << INT_MIN;
+    QTest::newRow("in double quotes") << QByteArray("\"1\"") << 1;
+    QTest::newRow("written form in single quotes") << QByteArray("' -300'") << -300;
+    QTest::newRow("empty quotes give the default") << QByteArray("\"\"") << 1;
+    QTest::newRow("quotes that do not match") << QByteArray("\"5'") << 0;
+    QTest::newRow("a quote after the number") << QByteArray("5\"") << 5;
+    QTest::newRow("Ctrl-Z after the number") << QByteArray("\"7\"\x1a") << 7;
 }
 
 void TestStore::shouldReadIntegers()
@@ -226,6 +330,9 @@ void TestStore::shouldWriteInPlaceAndKeepEveryOtherByte_data()
     QTest::newRow("later duplicates untouched")
             << QByteArray("[FORM3]\nSIYOU=0\nSIYOU=5\n[FORM3]\nSIYOU=7\n")
             << QByteArray("[FORM3]\nSIYOU= 1\r\nSIYOU=5\n") + rest + "[FORM3]\nSIYOU=7\n";
+    QTest::newRow("found as the reader finds it: double-byte text after the header, old blanks")
+            << QByteArray("[FORM3] \x83\x5d\n\vSIYOU\f=0\x1a\n[FORM4]\nSIYOU=1\n")
+            << QByteArray("[FORM3] \x83\x5d\nSIYOU= 1\r\n") + rest + "[FORM4]\nSIYOU=1\n";
 }
 
 void TestStore::shouldWriteInPlaceAndKeepEveryOtherByte()
@@ -323,6 +430,11 @@ void TestStore::shouldKeepTheOldFileWhenAWriteFails()
     QVERIFY(QFile::setPermissions(settings.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     settings.save(QStringLiteral("FORM3"), record);
     QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+    QVERIFY(QFile::setPermissions(settings.path(), QFileDevice::ReadOwner));
+    qInstallMessageHandler(countSaveWarnings);
+    settings.save(QStringLiteral("FORM3"), record);
+    qInstallMessageHandler(previous);
+    QCOMPARE(savedWarnings, 2);
 }
 
 void TestStore::shouldCreateTheDirectoryOnFirstWrite()
@@ -331,16 +443,6 @@ void TestStore::shouldCreateTheDirectoryOnFirstWrite()
     SetSettingsFilePath(settings.dir() + QStringLiteral("/a/b/c/nopi.ini"));
     settings.save(QStringLiteral("FORM3"), japaneseNote());
     QCOMPARE(settings.load(QStringLiteral("FORM3")), japaneseNote());
-
-    // A directory that cannot exist (a file stands in its way): no crash, no file.
-    QFile blocker(settings.dir() + QStringLiteral("/blocker"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    SetSettingsFilePath(blocker.fileName() + QStringLiteral("/nopi/nopi.ini"));
-    const QtMessageHandler previous = qInstallMessageHandler(countSaveWarnings);
-    settings.save(QStringLiteral("FORM3"), japaneseNote());
-    qInstallMessageHandler(previous);
-    QCOMPARE(settings.load(QStringLiteral("FORM3")), NoteSettings());
 }
 
 void TestStore::shouldReadDamagedFilesSensibly_data()
@@ -416,6 +518,214 @@ void TestStore::shouldLeaveAFreedSlotsKeys()
     QVERIFY(bytes.startsWith("[FORM3]\r\nSIYOU= 0\r\n"));
     QCOMPARE(bytes.count("\r\n"), 14);
     QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+}
+
+void TestStore::shouldTellWhyTheFileCannotBeRead_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("absent") << "deleted";
+    QTest::newRow("readable") << "";
+    QTest::newRow("a directory") << "a directory";
+    QTest::newRow("a FIFO") << "a FIFO";
+    QTest::newRow("over the size limit") << "over the size limit";
+    QTest::newRow("mode 000") << "mode 000";
+}
+
+void TestStore::shouldTellWhyTheFileCannotBeRead()
+{
+    QFETCH(QString, fault);
+    if (rootIgnoresIt(fault))
+        QSKIP("root reads and writes whatever the mode says");
+    SettingsFixture settings;
+    NoteSettings before;
+    before.NAIYOU = QStringLiteral("before");
+    settings.save(QStringLiteral("FORM3"), before);
+    ResetProgramState();
+    const QByteArray original = settings.bytes();
+    setFault(settings, fault, true);
+    const QFileInfo kind(settings.path());
+    const QString reason = reasonOf(fault);
+    QString reported;
+    SetSaveProblemHandler([&](const QString &, const QString &why) { reported = why; });
+    const QtMessageHandler previous = qInstallMessageHandler(countSaveWarnings);
+
+    // Opening a FIFO would wait for a writer for good: end the run instead.
+    alarm(20);
+    const QString problem = SettingsFileProblem();
+    SectionRead read;
+    settings.load(QStringLiteral("FORM3"), &read);
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    alarm(0);
+    qInstallMessageHandler(previous);
+    SetSaveProblemHandler(nullptr);
+
+    QCOMPARE(problem, reason);
+
+    if (reason.isEmpty()) {
+        QCOMPARE(read, fault.isEmpty() ? SectionRead::FromFile : SectionRead::Defaults);
+        QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), japaneseNote());
+        return;
+    }
+    // What cannot be read is not written over either, and the save says why.
+    QCOMPARE(read, SectionRead::Defaults);
+    QCOMPARE(reported, reason);
+    QCOMPARE(QFileInfo(settings.path()).isDir(), kind.isDir());
+    QCOMPARE(QFileInfo(settings.path()).isFile(), kind.isFile());
+    QCOMPARE(QFileInfo(settings.path()).size(), kind.size());
+    setFault(settings, fault, false);
+    if (fault == QLatin1String("mode 000"))
+        QCOMPARE(settings.bytes(), original);
+}
+
+void TestStore::shouldKeepWhatThisRunHoldsWhenTheFileGoes_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("deleted") << "deleted";
+    QTest::newRow("replaced by garbage") << "garbage";
+    QTest::newRow("half-written") << "half-written";
+    QTest::newRow("replaced by a directory") << "a directory";
+    QTest::newRow("replaced by a FIFO") << "a FIFO";
+    QTest::newRow("replaced by a link to /dev/full") << "a link to /dev/full";
+}
+
+void TestStore::shouldKeepWhatThisRunHoldsWhenTheFileGoes()
+{
+    QFETCH(QString, fault);
+    SettingsFixture settings;
+    NoteSettings other = japaneseNote();
+    other.NAIYOU = QStringLiteral("四");
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    settings.save(QStringLiteral("FORM4"), other);
+    ResetProgramState(); // a new run that has only read the file
+
+    SectionRead read;
+    QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), japaneseNote());
+    QCOMPARE(read, SectionRead::FromFile);
+    setFault(settings, fault, true);
+
+    QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), japaneseNote());
+    QCOMPARE(read, SectionRead::FromMemory);
+    // Never read whole this run: nothing to fall back on.
+    settings.load(QStringLiteral("FORM4"), &read);
+    QCOMPARE(read, SectionRead::Defaults);
+
+    setFault(settings, fault, false);
+    settings.save(QStringLiteral("FORM3"), settings.load(QStringLiteral("FORM3")));
+    ResetProgramState();
+    QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), japaneseNote());
+    QCOMPARE(read, SectionRead::FromFile);
+}
+
+void TestStore::shouldKeepACopyOfADamagedFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("random bytes") << garbage(4096) << true;
+    QTest::newRow("another program's file") << QByteArray("[Desktop Entry]\nName=x\n") << true;
+    QTest::newRow("keys without their header") << QByteArray("SIYOU= 1\r\nNAIYOU=memo\r\n") << true;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("blank lines and a Ctrl-Z") << QByteArray("\r\n \t\r\n\x1a") << false;
+    QTest::newRow("one section of ours among others") << QByteArray("[Other]\nk=v\n[form9]\nSIYOU=1\n") << false;
+}
+
+void TestStore::shouldKeepACopyOfADamagedFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, copied);
+    SettingsFixture settings;
+    settings.write(file);
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    const QStringList copies = settings.damagedCopies();
+    QCOMPARE(copies.size(), copied ? 1 : 0);
+    SectionRead read;
+    ResetProgramState();
+    QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), japaneseNote());
+    QCOMPARE(read, SectionRead::FromFile);
+    if (!copied)
+        return;
+
+    const QString copy = settings.folder() + QLatin1Char('/') + copies.first();
+    QVERIFY2(QRegularExpression(QStringLiteral("^nopi\\.ini\\.damaged-\\d{8}-\\d{6}$")).match(copies.first()).hasMatch(),
+             qPrintable(copies.first()));
+    QFile kept(copy);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), file);
+    struct stat info;
+    QCOMPARE(stat(QFile::encodeName(copy).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0600));
+
+    // Written over once, the file is ours: later saves copy nothing.
+    settings.save(QStringLiteral("FORM4"), japaneseNote());
+    QCOMPARE(settings.damagedCopies().size(), 1);
+
+    // Damaged again, within the same second or not: a second copy, the first kept.
+    settings.write(file + "again");
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    const QStringList both = settings.damagedCopies();
+    QCOMPARE(both.size(), 2);
+    QCOMPARE(both.first(), copies.first());
+    QVERIFY(kept.seek(0));
+    QCOMPARE(kept.readAll(), file);
+    QFile second(settings.folder() + QLatin1Char('/') + both.last());
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    QCOMPARE(second.readAll(), file + "again");
+}
+
+void TestStore::shouldHoldAndReportSavesThatFail_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("read-only file") << "read-only file";
+    QTest::newRow("read-only folder") << "read-only folder";
+    QTest::newRow("a directory at the path") << "a directory";
+    QTest::newRow("a file in the folder's place") << "a file in the folder's place";
+    QTest::newRow("damaged file in a read-only folder") << "damaged file in a read-only folder";
+}
+
+void TestStore::shouldHoldAndReportSavesThatFail()
+{
+    QFETCH(QString, fault);
+    if (rootIgnoresIt(fault))
+        QSKIP("root reads and writes whatever the mode says");
+    SettingsFixture settings;
+    settings.save(QStringLiteral("FORM3"), japaneseNote());
+    setFault(settings, fault, true);
+    const QByteArray atFault = settings.bytes();
+
+    QStringList reports;
+    SetSaveProblemHandler([&](const QString &path, const QString &reason) { reports << path + QLatin1Char('|') + reason; });
+    savedWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countSaveWarnings);
+    NoteSettings third = japaneseNote();
+    third.NAIYOU = QStringLiteral("三");
+    NoteSettings fourth = japaneseNote();
+    fourth.NAIYOU = QStringLiteral("四");
+    settings.save(QStringLiteral("FORM3"), third);
+    settings.save(QStringLiteral("FORM4"), fourth);
+    qInstallMessageHandler(previous);
+    SetSaveProblemHandler(nullptr);
+
+    QCOMPARE(reports, QStringList{settings.path() + QLatin1Char('|') + reasonOf(fault)});
+    QCOMPARE(savedWarnings, 1);
+    QCOMPARE(settings.bytes(), atFault);
+    // Memory wins while the saves are pending.
+    SectionRead read;
+    QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), third);
+    QCOMPARE(read, SectionRead::FromMemory);
+    QCOMPARE(settings.load(QStringLiteral("FORM4"), &read), fourth);
+    QCOMPARE(read, SectionRead::FromMemory);
+
+    // One save after the fault is gone writes every pending section.
+    setFault(settings, fault, false);
+    NoteSettings fifth;
+    fifth.SIYOU = 1;
+    settings.save(QStringLiteral("FORM5"), fifth);
+    ResetProgramState();
+    QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), third);
+    QCOMPARE(read, SectionRead::FromFile);
+    QCOMPARE(settings.load(QStringLiteral("FORM4"), &read), fourth);
+    QCOMPARE(read, SectionRead::FromFile);
+    QCOMPARE(settings.load(QStringLiteral("FORM5"), &read), fifth);
+    QCOMPARE(read, SectionRead::FromFile);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
