@@ -32,15 +32,14 @@ void CaptionStrip::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const bool active = isActiveWindow();
     QColor background = palette().color(QPalette::Active, QPalette::Highlight);
-    QColor text = palette().color(QPalette::Active, QPalette::HighlightedText);
+    const QColor text = palette().color(QPalette::Active, QPalette::HighlightedText);
     if (!active) {
-        // An inactive title keeps its hue but steps back towards the window's
-        // own colour, as desktops draw the titles of windows in the background.
-        const QColor window = palette().color(QPalette::Window);
-        background = QColor::fromRgbF((background.redF() + 2 * window.redF()) / 3,
-                                      (background.greenF() + 2 * window.greenF()) / 3,
-                                      (background.blueF() + 2 * window.blueF()) / 3);
-        text = palette().color(QPalette::Disabled, QPalette::WindowText);
+        // An inactive title keeps a trace of its hue on a grey ground, as
+        // desktops draw the titles of windows in the background.
+        const QColor grey = palette().color(QPalette::Active, QPalette::Dark);
+        background = QColor::fromRgbF((background.redF() + 2 * grey.redF()) / 3,
+                                      (background.greenF() + 2 * grey.greenF()) / 3,
+                                      (background.blueF() + 2 * grey.blueF()) / 3);
     }
     painter.fillRect(rect(), background);
     painter.setPen(text);

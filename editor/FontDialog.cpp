@@ -16,6 +16,7 @@
 namespace {
 constexpr double SmallestSize = 1;
 constexpr double LargestSize = 400;
+constexpr int MinimumWidthPx = 360;
 
 // Picture fonts that fontconfig reports as Latin, so their writing systems
 // do not give them away.
@@ -66,6 +67,10 @@ QStringList FontDialog::noteFamilies()
 FontDialog::FontDialog(const QFont &initial, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FontDialog"));
+    // The screen's own font, which writes Japanese; a window does not take it
+    // from its parent by itself.
+    if (parent)
+        setFont(parent->font());
 
     m_family = new QComboBox(this);
     m_family->setObjectName(QStringLiteral("family"));
@@ -97,7 +102,7 @@ FontDialog::FontDialog(const QFont &initial, QWidget *parent) : QDialog(parent)
     form->addRow(QStringLiteral("スタイル"), styles);
     form->addRow(QStringLiteral("サンプル"), m_sample);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("ＯＫ"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
     // Some desktop themes put stock icons on dialog buttons; Nopi's have none.
     for (QAbstractButton *button : buttons->buttons())
@@ -105,6 +110,8 @@ FontDialog::FontDialog(const QFont &initial, QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    // Room for the whole title in the window manager's title bar.
+    setMinimumWidth(MinimumWidthPx);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -157,4 +164,6 @@ void FontDialog::setCurrentFont(const QFont &font)
 void FontDialog::updateSample()
 {
     m_sample->setFont(currentFont());
+    // A sample wider than its box shows its start.
+    m_sample->setCursorPosition(0);
 }

@@ -373,6 +373,10 @@ bool Form2::refuse(const char *message)
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Def::ErrorTitle), QString::fromUtf8(message),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ErrorMessage"));
+    // Modal over this screen only: minimised with it by a window manager, it
+    // must not leave the launcher and the notes deaf to the clicks that bring
+    // the screen back, nor a ringing note to its double-click.
+    box.setWindowModality(Qt::WindowModal);
     // Some desktop themes put stock icons on dialog buttons; this one has none.
     for (QAbstractButton *button : box.buttons())
         button->setIcon(QIcon());
@@ -474,6 +478,7 @@ void Form2::Command4_Click()
 {
     FontDialog dialog(m_fontDialogFont, this);
     dialog.setWindowTitle(QString::fromUtf8(Def::FontDialogTitle));
+    dialog.setWindowModality(Qt::WindowModal);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QFont chosen = dialog.currentFont();
