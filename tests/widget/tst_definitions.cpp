@@ -7,6 +7,7 @@
 #include "ui/Definitions.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -103,6 +104,8 @@ private slots:
     void shouldFitEachCaption();
     void shouldShowOnlyItsOwnToolTip_data();
     void shouldShowOnlyItsOwnToolTip();
+    void shouldNameEachFieldForScreenReaders_data();
+    void shouldNameEachFieldForScreenReaders();
     void shouldTabInDefinitionOrder_data();
     void shouldTabInDefinitionOrder();
     void shouldDrawItsOwnFrameAroundTheClientArea();
@@ -140,6 +143,9 @@ void TestDefinitions::shouldPlaceEachControl_data()
     QTest::newRow("launcher: new-note button") << "launcher" << "Picture1" << "client" << QRect(79, 0, 42, 45);
     QTest::newRow("launcher: quit mark") << "launcher" << "Image1" << "client" << QRect(-18, 28, 32, 32);
     QTest::newRow("launcher: plus mark") << "launcher" << "Image2" << "client" << QRect(60, 29, 5, 5);
+
+    // A note of 180 x 100 pixels: its client inside the 4-pixel sizing frame.
+    QTest::newRow("note 3: client inside the sizing frame") << "note3" << "client" << "Form3" << QRect(4, 4, 172, 92);
 }
 
 void TestDefinitions::shouldPlaceEachControl()
@@ -233,6 +239,38 @@ void TestDefinitions::shouldShowOnlyItsOwnToolTip()
     QTRY_VERIFY(!QToolTip::isVisible());
 
     QCOMPARE(toolTipShownOver(widget), toolTip);
+}
+
+void TestDefinitions::shouldNameEachFieldForScreenReaders_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("note text") << "Text1" << QStringLiteral("付箋紙の文章");
+    QTest::newRow("hour") << "Text2" << QStringLiteral("アラームの時");
+    QTest::newRow("minute") << "Text3" << QStringLiteral("アラームの分");
+    QTest::newRow("month") << "Text4" << QStringLiteral("アラームの月");
+    QTest::newRow("day") << "Text5" << QStringLiteral("アラームの日");
+    QTest::newRow("Date") << "Check1" << QStringLiteral("日付を指定");
+    QTest::newRow("OFF") << "Option1_0" << QStringLiteral("アラーム OFF");
+    QTest::newRow("ON") << "Option1_1" << QStringLiteral("アラーム ON");
+    QTest::newRow("OK") << "Command1" << QStringLiteral("ＯＫ");
+    QTest::newRow("Cancel") << "Command2" << QStringLiteral("キャンセル");
+    QTest::newRow("Color") << "Command3" << QStringLiteral("色");
+    QTest::newRow("Font") << "Command4" << QStringLiteral("フォント");
+}
+
+// What a screen reader says for each field: the boxes have no caption of
+// their own to read.
+void TestDefinitions::shouldNameEachFieldForScreenReaders()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 5);
+    QAccessibleInterface *field = QAccessible::queryAccessibleInterface(child<QWidget>(screen, qPrintable(control)));
+    QVERIFY(field);
+    QCOMPARE(field->text(QAccessible::Name), name);
+    QVERIFY(!field->text(QAccessible::Description).isEmpty());
 }
 
 void TestDefinitions::shouldTabInDefinitionOrder_data()

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTemporaryFile>
 #include <QTimer>
 
 namespace {
@@ -131,6 +132,8 @@ class TestEditor : public QObject
 
 private slots:
     void shouldOpenAFreeSlotWithNewNoteDefaults();
+    void shouldOpenOnTheMonitorThatHoldsThePointer_data();
+    void shouldOpenOnTheMonitorThatHoldsThePointer();
     void shouldOpenTheAlarmFields_data();
     void shouldOpenTheAlarmFields();
     void shouldOpenStoredTextWithItsLineBreaks();
@@ -173,6 +176,40 @@ void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
     QCOMPARE(SharedRecord.POJIY, screenSize.height() * 15 / 2 - 310);
     QVERIFY(!QFileInfo::exists(fixture.path()));
     QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面 　( https://nopi.example/ )"));
+}
+
+void TestEditor::shouldOpenOnTheMonitorThatHoldsThePointer_data()
+{
+    QTest::addColumn<QPoint>("pointer");
+    QTest::addColumn<QPoint>("place");
+    QTest::addColumn<int>("pojix");
+    QTest::addColumn<int>("pojiy");
+
+    // Monitors as main() sets them up: 800 x 600 at the origin, 1024 x 768
+    // to its right and 120 pixels lower. The screen is 346 x 186 outside.
+    QTest::newRow("first monitor") << QPoint(100, 100) << QPoint(227, 207) << 800 * 15 / 2 - 2540
+                                   << 600 * 15 / 2 - 310;
+    QTest::newRow("second monitor, offset") << QPoint(1000, 300) << QPoint(800 + 339, 120 + 291)
+                                            << (800 + 1024 / 2) * 15 - 2540 << (120 + 768 / 2) * 15 - 310;
+}
+
+// The edit screen and a new note's place are on the monitor the user is
+// working on, centred by the screen's outer edge.
+void TestEditor::shouldOpenOnTheMonitorThatHoldsThePointer()
+{
+    QFETCH(QPoint, pointer);
+    QFETCH(QPoint, place);
+    QFETCH(int, pojix);
+    QFETCH(int, pojiy);
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    WidgetFixture fixture;
+    QCursor::setPos(pointer);
+    Form2 *screen = openEditScreen(fixture, 3);
+    QCursor::setPos(QPoint(0, 0));
+
+    QCOMPARE(screen->frameGeometry(), QRect(place, QSize(346, 186)));
+    QCOMPARE(SharedRecord.POJIX, pojix);
+    QCOMPARE(SharedRecord.POJIY, pojiy);
 }
 
 void TestEditor::shouldOpenTheAlarmFields_data()
@@ -663,5 +700,22 @@ void TestEditor::shouldTabOntoTheOptionThatIsOn()
     QCOMPARE(QApplication::focusWidget()->objectName(), alarm ? QStringLiteral("Option1_0") : QStringLiteral("Option1_1"));
 }
 
-QTEST_MAIN(TestEditor)
+int main(int argc, char **argv)
+{
+    // Two monitors, the second offset both ways, so that a place on "the
+    // monitor that holds the pointer" can be told from one on the first.
+    QTemporaryFile monitors;
+    if (!monitors.open())
+        return 1;
+    monitors.write(R"({"screens": [
+        {"name": "first", "x": 0, "y": 0, "width": 800, "height": 600, "logicalDpi": 96, "logicalBaseDpi": 96},
+        {"name": "second", "x": 800, "y": 120, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96}
+    ]})");
+    monitors.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(monitors.fileName()));
+    QApplication app(argc, argv);
+    TestEditor test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_editor.moc"
