@@ -70,10 +70,7 @@ int captionWidth(QWidget *control)
             contents = QStyle::SE_RadioButtonContents;
         else if (qobject_cast<QCheckBox *>(button))
             contents = QStyle::SE_CheckBoxContents;
-        int width = button->style()->subElementRect(contents, &option, button).width();
-        if (contents == QStyle::SE_PushButtonContents)
-            width -= 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button) / 2;
-        return width;
+        return button->style()->subElementRect(contents, &option, button).width();
     }
     if (auto *frame = qobject_cast<AlarmFrame *>(control))
         return frame->width() - frame->titleRect().left();
@@ -109,6 +106,7 @@ private slots:
     void shouldTabInDefinitionOrder_data();
     void shouldTabInDefinitionOrder();
     void shouldDrawItsOwnFrameAroundTheClientArea();
+    void shouldPutTheAlarmTitleInTheFramesTopLine();
 };
 
 void TestDefinitions::shouldPlaceEachControl_data()
@@ -168,8 +166,11 @@ void TestDefinitions::shouldFitEachCaption_data()
 {
     QTest::addColumn<QString>("control");
     for (const Def::Control &control : Def::Controls) {
-        if (*control.caption)
-            QTest::newRow(control.caption) << QString::fromUtf8(control.name);
+        if (*control.caption) {
+            const QString row = QStringLiteral("\"%1\" in %2").arg(QString::fromUtf8(control.caption).trimmed(),
+                                                                QString::fromUtf8(control.name));
+            QTest::newRow(qPrintable(row)) << QString::fromUtf8(control.name);
+        }
     }
 }
 
@@ -323,6 +324,31 @@ void TestDefinitions::shouldDrawItsOwnFrameAroundTheClientArea()
     // 3-pixel border, 21-pixel caption strip, 340 x 159 client.
     QCOMPARE(screen->size(), QSize(346, 186));
     QCOMPARE(child<QWidget>(screen, "caption")->geometry(), QRect(3, 3, 340, 21));
+}
+
+// A classic group box: the top line runs through the title, which interrupts
+// it, and the OFF/ON row lies inside the box, below that line.
+void TestDefinitions::shouldPutTheAlarmTitleInTheFramesTopLine()
+{
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 5);
+    auto *frame = child<QGroupBox>(screen, "Frame1");
+    const QImage image = frame->grab().toImage();
+    const QRgb face = image.pixel(frame->width() / 2, frame->height() / 2);
+
+    int lineY = 0;
+    while (lineY < image.height() && image.pixel(frame->width() - 20, lineY) == face)
+        ++lineY;
+    const QFontMetrics metrics(frame->font());
+    QVERIFY2(lineY > 0 && lineY < metrics.height(), qPrintable(QString::number(lineY)));
+    QVERIFY(lineY < child<QWidget>(screen, "Option1_0")->y());
+
+    const QRgb line = image.pixel(frame->width() - 20, lineY);
+    int linePixels = 0;
+    for (int x = 0; x < image.width(); ++x)
+        linePixels += image.pixel(x, lineY) == line ? 1 : 0;
+    QVERIFY2(linePixels <= image.width() - metrics.horizontalAdvance(QStringLiteral("ALARM")),
+             qPrintable(QStringLiteral("%1 of %2 pixels are line").arg(linePixels).arg(image.width())));
 }
 
 QTEST_MAIN(TestDefinitions)
