@@ -1,5 +1,7 @@
 #include "editor/OptionStyle.h"
 
+#include <QApplication>
+
 namespace {
 constexpr int LabelSpacingPx = 2;
 // Qt adds this much beside a caption for its focus frame, which is drawn
@@ -7,7 +9,9 @@ constexpr int LabelSpacingPx = 2;
 constexpr int CaptionMarginPx = 4;
 }
 
-OptionStyle::OptionStyle(QObject *parent)
+// Built on the style the program runs with, which may not be the desktop's
+// default one (-style, QT_STYLE_OVERRIDE).
+OptionStyle::OptionStyle(QObject *parent) : QProxyStyle(QApplication::style()->name())
 {
     setParent(parent);
 }
