@@ -5,7 +5,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QFontComboBox;
 class QLineEdit;
 
 // Chooses a note's font: family, size, bold, italic. Bold and italic are
@@ -21,10 +20,16 @@ public:
     QFont currentFont() const;
     void setCurrentFont(const QFont &font);
 
+    // The families a note can be written in: no symbol or dingbat fonts, and
+    // each name once, without the foundry that fontconfig adds when two
+    // foundries share it ("Nimbus Sans [urw]").
+    static QStringList noteFamilies();
+
 private:
+    QString listedFamily(const QFont &font) const;
     void updateSample();
 
-    QFontComboBox *m_family = nullptr;
+    QComboBox *m_family = nullptr;
     QComboBox *m_size = nullptr;
     QCheckBox *m_bold = nullptr;
     QCheckBox *m_italic = nullptr;

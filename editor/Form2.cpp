@@ -1,6 +1,9 @@
 #include "editor/Form2.h"
 
+#include "editor/AlarmFrame.h"
+#include "editor/CaptionStrip.h"
 #include "editor/FontDialog.h"
+#include "editor/OptionStyle.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
 #include "store/Cp932.h"
@@ -11,16 +14,20 @@
 #include "ui/Definitions.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
+#include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <qdrawutil.h>
 
 #include <cmath>
 
@@ -34,6 +41,15 @@ constexpr qint32 NoteColors[] = {LightYellow, 12632319, 12648384, 16777088};
 QString timeOfDay(const QTime &time)
 {
     return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+// The monitor the user is working on: the one that holds the pointer.
+QRect pointerScreenGeometry()
+{
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 800, 600);
 }
 
 }
@@ -50,19 +66,19 @@ std::optional<int> WholeNumber(const QString &text)
     return value.toInt();
 }
 
-Form2::Form2() : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     NameWindow(this, QStringLiteral("Form2"));
-    setModal(false);
     setWindowTitle(designCaption());
     setWindowIcon(QIcon(QString::fromUtf8(Definitions::Icon)));
     QFont font(QString::fromUtf8(Def::FontName));
     font.setPointSizeF(Def::FontSize);
     setFont(font);
-    setFixedSize(PixelsFromTwips(Def::Client).size());
 
+    buildFrameAndCaption();
     buildControls();
     setTabOrder();
+    centreOnPointerScreen();
 
     m_fontDialogFont = QFont(QString::fromUtf8(Def::FontDialogInitialFace), Def::FontDialogInitialSize);
 
@@ -76,11 +92,38 @@ QString Form2::designCaption()
     return QStringLiteral("■ 編集画面 　( ") + QString::fromUtf8(Def::WebAddress) + QStringLiteral(" )");
 }
 
+// The window is its outer frame: border, caption strip, then the client area
+// of the defined size, where the controls keep their defined places.
+void Form2::buildFrameAndCaption()
+{
+    const QSize client = PixelsFromTwips(Def::Client).size();
+    setFixedSize(client.width() + 2 * Def::FramePx, client.height() + 2 * Def::FramePx + Def::CaptionPx);
+    m_caption = new CaptionStrip(this);
+    m_caption->setGeometry(Def::FramePx, Def::FramePx, client.width(), Def::CaptionPx);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->setGeometry(QRect(QPoint(Def::FramePx, Def::FramePx + Def::CaptionPx), client));
+}
+
+void Form2::centreOnPointerScreen()
+{
+    const QRect screen = pointerScreenGeometry();
+    move(screen.x() + (screen.width() - width()) / 2, screen.y() + (screen.height() - height()) / 2);
+}
+
+void Form2::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    // A raised window frame two pixels deep; the third pixel is the face.
+    qDrawWinPanel(&painter, rect(), palette(), false);
+}
+
 void Form2::buildControls()
 {
-    Frame1 = new QGroupBox(this);
+    Frame1 = new AlarmFrame(m_client);
+    auto *optionStyle = new OptionStyle(this);
     for (const Def::Control &control : Def::Controls) {
-        QWidget *parent = control.inFrame ? static_cast<QWidget *>(Frame1) : this;
+        QWidget *parent = control.inFrame ? static_cast<QWidget *>(Frame1) : m_client;
         const QString name = QString::fromUtf8(control.name);
         const QString caption = QString::fromUtf8(control.caption);
         QWidget *widget = nullptr;
@@ -115,9 +158,11 @@ void Form2::buildControls()
         }
         case Def::Kind::CheckBox:
             widget = new QCheckBox(caption, parent);
+            widget->setStyle(optionStyle);
             break;
         case Def::Kind::OptionButton:
             widget = new QRadioButton(caption, parent);
+            widget->setStyle(optionStyle);
             break;
         case Def::Kind::Label:
             widget = new QLabel(caption, parent);
@@ -127,6 +172,12 @@ void Form2::buildControls()
         widget->setGeometry(PixelsFromTwips(control.rect));
         if (control.toolTip)
             widget->setToolTip(QString::fromUtf8(control.toolTip));
+        else if (widget != Frame1)
+            widget->installEventFilter(this);
+        if (control.accessibleName)
+            widget->setAccessibleName(QString::fromUtf8(control.accessibleName));
+        if (control.accessibleDescription)
+            widget->setAccessibleDescription(QString::fromUtf8(control.accessibleDescription));
     }
 
     Text1 = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
@@ -148,7 +199,6 @@ void Form2::buildControls()
     okFont.setPointSizeF(Def::Command1FontSize);
     okFont.setBold(true);
     Command1->setFont(okFont);
-    Command1->setDefault(true);
     Label1->setAlignment(Qt::AlignCenter);
     Label2->setAlignment(Qt::AlignCenter);
     Check1->hide();
@@ -160,6 +210,7 @@ void Form2::buildControls()
     connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
     for (int index = 0; index < 2; ++index) {
         connect(Option1[index], &QRadioButton::toggled, this, [this, index](bool on) {
+            keepOneTabStopInAlarmSwitch();
             if (on)
                 Option1_Click(index);
         });
@@ -180,6 +231,40 @@ void Form2::setTabOrder()
         QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
 
+// Tab reaches the switch once, on the option that is on, so that a Space
+// there cannot turn the alarm off by surprise; the arrow keys still move
+// between the two.
+void Form2::keepOneTabStopInAlarmSwitch()
+{
+    for (QRadioButton *option : Option1)
+        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    // A control without a tool tip of its own would show its frame's.
+    if (event->type() == QEvent::ToolTip)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        reject();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    // A window manager's close request is Cancel.
+    if (isVisible())
+        Command2_Click();
+    event->accept();
+}
+
 void Form2::setText1Color(qint32 bgr)
 {
     m_text1Color = bgr;
@@ -197,8 +282,8 @@ void Form2::Form_Load()
     record.NAIYOU = LineBreaksFromStored(record.NAIYOU);
 
     if (record.SIYOU == 0) {
-        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
-                                                               : QRect(0, 0, 800, 600);
+        // Near the middle of the monitor the user is working on.
+        const QRect screen = pointerScreenGeometry();
         record.B_Color = LightYellow;
         record.ALARM = 0;
         record.A_TIME = 0;
@@ -207,8 +292,8 @@ void Form2::Form_Load()
         record.FSize = 10;
         record.FBold = TruthText(false);
         record.FItalic = TruthText(false);
-        record.POJIY = screen.height() * TwipsPerPixelY() / 2 - 310;
-        record.POJIX = screen.width() * TwipsPerPixelX() / 2 - 2540;
+        record.POJIY = screen.y() * TwipsPerPixelY() + screen.height() * TwipsPerPixelY() / 2 - 310;
+        record.POJIX = screen.x() * TwipsPerPixelX() + screen.width() * TwipsPerPixelX() / 2 - 2540;
     }
     record.SIYOU = 1;
 
@@ -288,6 +373,13 @@ bool Form2::refuse(const char *message)
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Def::ErrorTitle), QString::fromUtf8(message),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ErrorMessage"));
+    // Modal over this screen only: minimised with it by a window manager, it
+    // must not leave the launcher and the notes deaf to the clicks that bring
+    // the screen back, nor a ringing note to its double-click.
+    box.setWindowModality(Qt::WindowModal);
+    // Some desktop themes put stock icons on dialog buttons; this one has none.
+    for (QAbstractButton *button : box.buttons())
+        button->setIcon(QIcon());
     box.exec();
     return false;
 }
@@ -386,6 +478,7 @@ void Form2::Command4_Click()
 {
     FontDialog dialog(m_fontDialogFont, this);
     dialog.setWindowTitle(QString::fromUtf8(Def::FontDialogTitle));
+    dialog.setWindowModality(Qt::WindowModal);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QFont chosen = dialog.currentFont();

@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QDialog>
 #include <QFont>
+#include <QWidget>
 #include <QTimer>
 
 #include <array>
 #include <optional>
 
+class AlarmFrame;
+class CaptionStrip;
 class QCheckBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -17,7 +18,11 @@ class QRadioButton;
 
 // The edit screen: one note's text, colour, font and alarm. It works on the
 // shared record; OK hands the record to the note window, which saves it.
-class Form2 : public QDialog
+//
+// A plain window rather than a QDialog: a dialog always makes one of its
+// buttons the default, and Enter in an alarm field would press it. Here Enter
+// presses only the button that has the focus.
+class Form2 : public QWidget
 {
     Q_OBJECT
 
@@ -40,18 +45,29 @@ public:
 
 public slots:
     // Esc and a window manager's close both mean Cancel.
-    void reject() override;
+    void reject();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildFrameAndCaption();
     void buildControls();
     void setTabOrder();
     void setText1Color(qint32 bgr);
     void setAlarmFieldsVisible(bool alarmOn);
+    void keepOneTabStopInAlarmSwitch();
+    void centreOnPointerScreen();
     bool refuse(const char *message);
     int countFreeSlots() const;
     void closeScreen();
 
-    QGroupBox *Frame1 = nullptr;
+    CaptionStrip *m_caption = nullptr;
+    QWidget *m_client = nullptr;
+    AlarmFrame *Frame1 = nullptr;
     QPlainTextEdit *Text1 = nullptr;
     QLineEdit *Text2 = nullptr;
     QLineEdit *Text3 = nullptr;

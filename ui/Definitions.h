@@ -82,6 +82,10 @@ inline constexpr NoteDefinition noteDefinition(int slot)
 namespace Form2 {
 inline constexpr const char *WebAddress = "https://nopi.example/";
 inline constexpr Rect Client = {0, 0, 5100, 2385};
+// The screen draws its own fixed single border and caption strip around the
+// client area, with no buttons in the strip.
+inline constexpr int FramePx = 3;
+inline constexpr int CaptionPx = 21;
 inline constexpr const char *FontName = "ＭＳ Ｐゴシック";
 inline constexpr double FontSize = 9.75;
 inline constexpr int Timer1Interval = 1000;
@@ -108,27 +112,41 @@ struct Control
     int tabIndex;
     const char *caption;
     const char *toolTip;
+    const char *accessibleName;
+    const char *accessibleDescription;
 };
 
 // In definition order; places of controls in Frame1 are relative to it.
 inline constexpr Control Controls[] = {
-    {"Command3", Kind::Button, {3405, 825, 840, 645}, false, 2, "Color", "付箋紙の色は全部で４色あります。"},
-    {"Frame1", Kind::Frame, {105, 45, 4875, 690}, false, 11, "  ALARM", AlarmToolTip},
-    {"Text5", Kind::TextBox, {4275, 240, 375, 315}, true, 10, "", nullptr},
-    {"Text4", Kind::TextBox, {3675, 240, 360, 315}, true, 9, "", nullptr},
-    {"Check1", Kind::CheckBox, {2865, 270, 750, 255}, true, 8, "Date", nullptr},
-    {"Text3", Kind::TextBox, {2205, 240, 360, 315}, true, 7, "", nullptr},
-    {"Option1_1", Kind::OptionButton, {960, 240, 570, 315}, true, 5, "ON", AlarmToolTip},
-    {"Option1_0", Kind::OptionButton, {210, 240, 660, 315}, true, 4, "OFF", PresetToolTip},
-    {"Text2", Kind::TextBox, {1605, 240, 360, 315}, true, 6, "", nullptr},
-    {"Label2", Kind::Label, {4110, 285, 135, 300}, true, 14, "/", nullptr},
-    {"Label1", Kind::Label, {2040, 270, 195, 240}, true, 13, "：", PresetToolTip},
-    {"Text1", Kind::MultiLineTextBox, {105, 825, 3195, 1380}, false, 0, "", nullptr},
-    {"Command2", Kind::Button, {4245, 1530, 750, 675}, false, 3, "Cancel", nullptr},
+    {"Command3", Kind::Button, {3405, 825, 840, 645}, false, 2, "Color", "付箋紙の色は全部で４色あります。", "色",
+     "付箋紙の色を、黄・桃・緑・青の順に切り替えます。"},
+    {"Frame1", Kind::Frame, {105, 45, 4875, 690}, false, 11, "  ALARM", AlarmToolTip, "アラーム",
+     "アラームの入・切と、鳴らす時刻と日付"},
+    {"Text5", Kind::TextBox, {4275, 240, 375, 315}, true, 10, "", nullptr, "アラームの日",
+     "アラームを鳴らす日（1〜31）"},
+    {"Text4", Kind::TextBox, {3675, 240, 360, 315}, true, 9, "", nullptr, "アラームの月",
+     "アラームを鳴らす月（1〜12）"},
+    {"Check1", Kind::CheckBox, {2865, 270, 750, 255}, true, 8, "Date", nullptr, "日付を指定",
+     "チェックすると、アラームは指定した月日だけに鳴ります。外すと毎日鳴ります。"},
+    {"Text3", Kind::TextBox, {2205, 240, 360, 315}, true, 7, "", nullptr, "アラームの分",
+     "アラームを鳴らす分（0〜59）"},
+    {"Option1_1", Kind::OptionButton, {960, 240, 570, 315}, true, 5, "ON", AlarmToolTip, "アラーム ON", AlarmToolTip},
+    {"Option1_0", Kind::OptionButton, {210, 240, 660, 315}, true, 4, "OFF", PresetToolTip, "アラーム OFF",
+     PresetToolTip},
+    {"Text2", Kind::TextBox, {1605, 240, 360, 315}, true, 6, "", nullptr, "アラームの時",
+     "アラームを鳴らす時（0〜23）"},
+    {"Label2", Kind::Label, {4110, 285, 135, 300}, true, 14, "/", nullptr, nullptr, nullptr},
+    {"Label1", Kind::Label, {2040, 270, 195, 240}, true, 13, "：", PresetToolTip, nullptr, nullptr},
+    {"Text1", Kind::MultiLineTextBox, {105, 825, 3195, 1380}, false, 0, "", nullptr, "付箋紙の文章",
+     "付箋紙に表示する文章。Tab キーで「ＯＫ」へ移ります。"},
+    {"Command2", Kind::Button, {4245, 1530, 750, 675}, false, 3, "Cancel", nullptr, "キャンセル",
+     "何も保存せずに編集画面を閉じます。"},
     {"Command1", Kind::Button, {3405, 1530, 840, 675}, false, 1, "ＯＫ",
-     "キーボードで文字入力した後に　→「TAB」→「ＯＫ］を行うと素早く付箋紙を作成できます。"},
+     "キーボードで文字入力した後に　→「TAB」→「ＯＫ］を行うと素早く付箋紙を作成できます。", "ＯＫ",
+     "付箋紙を保存して編集画面を閉じます。"},
     {"Command4", Kind::Button, {4245, 825, 750, 645}, false, 12, "Font",
-     "字体を選びます。（斜体は文字編集がしにくいので使わない方が良いでしょう。）"},
+     "字体を選びます。（斜体は文字編集がしにくいので使わない方が良いでしょう。）", "フォント",
+     "付箋紙の字体と大きさを選びます。"},
 };
 
 inline constexpr const char *Command1FontName = "ＭＳ Ｐゴシック";

@@ -3,14 +3,17 @@
 
 #include "WidgetFixture.h"
 
-#include <QCheckBox>
 #include "editor/FontDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTemporaryFile>
 #include <QTimer>
 
 namespace {
@@ -62,6 +65,7 @@ public:
     int answered = 0;
     QString title;
     QString text;
+    QStringList buttonsWithIcons;
 
 private:
     void poll()
@@ -75,6 +79,10 @@ private:
         title = modal->windowTitle();
         if (auto *box = qobject_cast<QMessageBox *>(modal))
             text = box->text();
+        for (QAbstractButton *button : modal->findChildren<QAbstractButton *>()) {
+            if (!button->icon().isNull())
+                buttonsWithIcons << button->text();
+        }
         m_answer(modal);
     }
     std::function<void(QWidget *)> m_answer;
@@ -85,13 +93,22 @@ struct OkResult
     int messages = 0;
     QString title;
     QString text;
+    QStringList buttonsWithIcons;
 };
 
 OkResult pressOk(Form2 *screen)
 {
     ModalAnswer answer([](QWidget *modal) { static_cast<QDialog *>(modal)->accept(); });
     QTest::mouseClick(child<QPushButton>(screen, "Command1"), Qt::LeftButton);
-    return {answer.answered, answer.title, answer.text};
+    return {answer.answered, answer.title, answer.text, answer.buttonsWithIcons};
+}
+
+// Shows the screen as the user meets it, active, with the keyboard focus.
+void showActive(Form2 *screen)
+{
+    screen->show();
+    screen->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(screen));
 }
 
 void setAlarm(Form2 *screen, const QString &hour, const QString &minute, bool dated = false,
@@ -115,6 +132,8 @@ class TestEditor : public QObject
 
 private slots:
     void shouldOpenAFreeSlotWithNewNoteDefaults();
+    void shouldOpenOnTheMonitorThatHoldsThePointer_data();
+    void shouldOpenOnTheMonitorThatHoldsThePointer();
     void shouldOpenTheAlarmFields_data();
     void shouldOpenTheAlarmFields();
     void shouldOpenStoredTextWithItsLineBreaks();
@@ -128,9 +147,15 @@ private slots:
     void shouldStepThroughTheFourColours();
     void shouldTakeTheFontFromTheDialog_data();
     void shouldTakeTheFontFromTheDialog();
+    void shouldOfferRealFacesOnly();
+    void shouldWriteNothingOnCancel_data();
     void shouldWriteNothingOnCancel();
     void shouldShowTheClockInTheCaption();
     void shouldMakeANoteByTextTabEnter();
+    void shouldPressNothingOnEnterOutsideTheButtons_data();
+    void shouldPressNothingOnEnterOutsideTheButtons();
+    void shouldTabOntoTheOptionThatIsOn_data();
+    void shouldTabOntoTheOptionThatIsOn();
 };
 
 void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
@@ -151,6 +176,40 @@ void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
     QCOMPARE(SharedRecord.POJIY, screenSize.height() * 15 / 2 - 310);
     QVERIFY(!QFileInfo::exists(fixture.path()));
     QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面 　( https://nopi.example/ )"));
+}
+
+void TestEditor::shouldOpenOnTheMonitorThatHoldsThePointer_data()
+{
+    QTest::addColumn<QPoint>("pointer");
+    QTest::addColumn<QPoint>("place");
+    QTest::addColumn<int>("pojix");
+    QTest::addColumn<int>("pojiy");
+
+    // Monitors as main() sets them up: 800 x 600 at the origin, 1024 x 768
+    // to its right and 120 pixels lower. The screen is 346 x 186 outside.
+    QTest::newRow("first monitor") << QPoint(100, 100) << QPoint(227, 207) << 800 * 15 / 2 - 2540
+                                   << 600 * 15 / 2 - 310;
+    QTest::newRow("second monitor, offset") << QPoint(1000, 300) << QPoint(800 + 339, 120 + 291)
+                                            << (800 + 1024 / 2) * 15 - 2540 << (120 + 768 / 2) * 15 - 310;
+}
+
+// The edit screen and a new note's place are on the monitor the user is
+// working on, centred by the screen's outer edge.
+void TestEditor::shouldOpenOnTheMonitorThatHoldsThePointer()
+{
+    QFETCH(QPoint, pointer);
+    QFETCH(QPoint, place);
+    QFETCH(int, pojix);
+    QFETCH(int, pojiy);
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    WidgetFixture fixture;
+    QCursor::setPos(pointer);
+    Form2 *screen = openEditScreen(fixture, 3);
+    QCursor::setPos(QPoint(0, 0));
+
+    QCOMPARE(screen->frameGeometry(), QRect(place, QSize(346, 186)));
+    QCOMPARE(SharedRecord.POJIX, pojix);
+    QCOMPARE(SharedRecord.POJIY, pojiy);
 }
 
 void TestEditor::shouldOpenTheAlarmFields_data()
@@ -284,6 +343,7 @@ void TestEditor::shouldCheckTheAlarmOnOk()
         QCOMPARE(result.messages, 1);
         QCOMPARE(result.title, QStringLiteral("エラーメッセージ"));
         QCOMPARE(result.text, message);
+        QCOMPARE(result.buttonsWithIcons, QStringList());
         QVERIFY(screen->isVisible());
         QCOMPARE(fixture.bytes(), QByteArray("[FORM1]\r\nPOJIX= 15\r\n"));
         QCOMPARE(EditScreenOpen, 1);
@@ -449,8 +509,50 @@ void TestEditor::shouldTakeTheFontFromTheDialog()
     QCOMPARE(SharedRecord, before);
 }
 
+void TestEditor::shouldOfferRealFacesOnly()
+{
+    WidgetFixture fixture;
+    Form2 *screen = openEditScreen(fixture, 3);
+    QStringList families;
+    QString shown;
+    QStringList buttonsWithIcons;
+    {
+        ModalAnswer answer([&](QWidget *modal) {
+            auto *family = child<QComboBox>(modal, "family");
+            for (int index = 0; index < family->count(); ++index)
+                families << family->itemText(index);
+            shown = family->currentText();
+            static_cast<QDialog *>(modal)->accept();
+        });
+        screen->Command4_Click();
+        buttonsWithIcons = answer.buttonsWithIcons;
+    }
+    QVERIFY(!families.isEmpty());
+    for (const QString &family : families) {
+        QVERIFY2(!family.contains(QLatin1Char('[')), qPrintable(family));
+        QCOMPARE(families.count(family), 1);
+    }
+    for (const char *pictures : {"D050000L", "Standard Symbols PS"})
+        QVERIFY2(!families.contains(QLatin1String(pictures)), pictures);
+    QVERIFY(families.contains(QStringLiteral("Nimbus Sans")));
+    // "SYSTEM" is drawn in the Japanese gothic; ＯＫ stores that face.
+    QCOMPARE(shown, QStringLiteral("IPAPGothic"));
+    QCOMPARE(SharedRecord.FName, QStringLiteral("IPAPGothic"));
+    QCOMPARE(SharedRecord.FSize, 10);
+    QCOMPARE(buttonsWithIcons, QStringList());
+}
+
+void TestEditor::shouldWriteNothingOnCancel_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Cancel") << "Cancel";
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("the window manager's close") << "close";
+}
+
 void TestEditor::shouldWriteNothingOnCancel()
 {
+    QFETCH(QString, way);
     WidgetFixture fixture;
     NoteSettings record = noteRecord();
     fixture.save(NoteSection(3), record);
@@ -468,7 +570,12 @@ void TestEditor::shouldWriteNothingOnCancel()
         });
         screen->Command4_Click();
     }
-    QTest::keyClick(screen, Qt::Key_Escape);
+    if (way == QLatin1String("Cancel"))
+        QTest::mouseClick(child<QPushButton>(screen, "Command2"), Qt::LeftButton);
+    else if (way == QLatin1String("Esc"))
+        QTest::keyClick(screen, Qt::Key_Escape);
+    else
+        screen->close();
 
     QVERIFY(!screen->isVisible());
     QCOMPARE(EditScreenOpen, 0);
@@ -512,5 +619,103 @@ void TestEditor::shouldMakeANoteByTextTabEnter()
     QVERIFY(fixture.note(3));
 }
 
-QTEST_MAIN(TestEditor)
+void TestEditor::shouldPressNothingOnEnterOutsideTheButtons_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return in the hour box") << "Text2" << int(Qt::Key_Return);
+    QTest::newRow("Return in the minute box") << "Text3" << int(Qt::Key_Return);
+    QTest::newRow("Return in the month box") << "Text4" << int(Qt::Key_Return);
+    QTest::newRow("Return in the day box") << "Text5" << int(Qt::Key_Return);
+    QTest::newRow("Enter in the hour box") << "Text2" << int(Qt::Key_Enter);
+    QTest::newRow("Return on OFF") << "Option1_0" << int(Qt::Key_Return);
+    QTest::newRow("Return on ON") << "Option1_1" << int(Qt::Key_Return);
+    QTest::newRow("Return on Date") << "Check1" << int(Qt::Key_Return);
+}
+
+// A user who presses Enter to move on must not save a half-typed alarm.
+void TestEditor::shouldPressNothingOnEnterOutsideTheButtons()
+{
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 12251230;
+    fixture.save(NoteSection(3), record);
+    const QByteArray before = fixture.bytes();
+    Form2 *screen = openEditScreen(fixture, 3);
+    showActive(screen);
+
+    auto *widget = child<QWidget>(screen, qPrintable(control));
+    widget->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), widget);
+    QCOMPARE(child<QPushButton>(screen, "Command1")->isDefault(), false);
+    QTest::keyClick(widget, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+
+    QVERIFY(screen->isVisible());
+    QCOMPARE(EditScreenOpen, 1);
+    QCOMPARE(fixture.bytes(), before);
+    QCOMPARE(SharedRecord.ALARM, 1);
+}
+
+void TestEditor::shouldTabOntoTheOptionThatIsOn_data()
+{
+    QTest::addColumn<int>("alarm");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("ON selected") << 1 << "Option1_1" << "Text2";
+    QTest::newRow("OFF selected") << 0 << "Option1_0" << "Command4";
+}
+
+// The switch is one tab stop, on the option that is on: a Space there
+// changes nothing, and the arrow keys still move between the two.
+void TestEditor::shouldTabOntoTheOptionThatIsOn()
+{
+    QFETCH(int, alarm);
+    QFETCH(QString, selected);
+    QFETCH(QString, after);
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.ALARM = alarm;
+    record.A_TIME = 930;
+    fixture.save(NoteSection(3), record);
+    Form2 *screen = openEditScreen(fixture, 3);
+    showActive(screen);
+
+    child<QWidget>(screen, "Command2")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), selected);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(SharedRecord.ALARM, alarm);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), after);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), selected);
+
+    QTest::keyClick(QApplication::focusWidget(), alarm ? Qt::Key_Left : Qt::Key_Right);
+    QCOMPARE(SharedRecord.ALARM, 1 - alarm);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), alarm ? QStringLiteral("Option1_0") : QStringLiteral("Option1_1"));
+}
+
+int main(int argc, char **argv)
+{
+    // Two monitors, the second offset both ways, so that a place on "the
+    // monitor that holds the pointer" can be told from one on the first.
+    QTemporaryFile monitors;
+    if (!monitors.open())
+        return 1;
+    monitors.write(R"({"screens": [
+        {"name": "first", "x": 0, "y": 0, "width": 800, "height": 600, "logicalDpi": 96, "logicalBaseDpi": 96},
+        {"name": "second", "x": 800, "y": 120, "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96}
+    ]})");
+    monitors.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(monitors.fileName()));
+    QApplication app(argc, argv);
+    TestEditor test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_editor.moc"

@@ -21,8 +21,8 @@ require "a double-click on the note opens the edit screen Form2" 5 has_window Fo
 EDIT=$(window_of Form2)
 require "the edit screen has the keyboard focus" 5 active_is "$EDIT"
 xdotool type --delay 30 " changed"
-geometry "$EDIT"
-click_at $((GX + 307)) $((GY + 124))
+edit_client "$EDIT"
+click_at $((CX + 307)) $((CY + 124))
 eventually "Cancel closes the edit screen" 5 lacks_window Form2
 check "Cancel writes nothing" holds_for 2 unchanged_since before
 check "the note stays where it was" geometry_is "$NOTE" "300 200 200 100"

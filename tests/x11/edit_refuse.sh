@@ -14,10 +14,9 @@ click_at 96 45
 require "the new-note button opens the edit screen Form2" 5 has_window Form2
 EDIT=$(window_of Form2)
 require "the edit screen has the keyboard focus" 5 active_is "$EDIT"
-# openbox reparents the dialog; the X window's origin is its client's.
-geometry "$EDIT"
-EX=$GX
-EY=$GY
+edit_client "$EDIT"
+EX=$CX
+EY=$CY
 
 # ALARM "ON", then Tab into the hour, which comes selected.
 click_at $((EX + 89)) $((EY + 30))

@@ -486,3 +486,13 @@ start_and_wait() {
     require "the launcher Form1 appears" 15 has_window Form1
     LAUNCHER=$(window_of Form1)
 }
+
+# ---- The edit screen ----------------------------------------------------------
+
+# edit_client ID: sets CX CY, the screen place of the edit screen's client
+# area, which lies under its own 3-pixel border and 21-pixel caption strip.
+edit_client() {
+    geometry "$1" || return 1
+    CX=$((GX + 3))
+    CY=$((GY + 24))
+}

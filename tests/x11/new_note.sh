@@ -19,7 +19,7 @@ check "moving the launcher writes nothing yet" holds_for 1 test ! -e "$INI"
 click_at $((200 + 96)) $((150 + 45))
 require "the new-note button opens the edit screen Form2" 5 has_window Form2
 EDIT=$(window_of Form2)
-eventually "the edit screen's client is 340x159" 3 size_is "$EDIT" "340 159"
+eventually "the edit screen is its 340x159 client in its own border and caption" 3 size_is "$EDIT" "346 186"
 eventually "[FORM1] holds the launcher's place 3000/2250" 3 ini_nums_are FORM1 "POJIX POJIY" "3000 2250"
 expect_eq "[FORM1] has all 13 keys" "$ALL_KEYS" "$(ini_keys FORM1)"
 expect_eq "no note section is written before OK" "FORM1" "$(ini_values "$INI" | awk '{ print $1 }' | sort -u | tr '\n' ' ' | sed 's/ $//')"
