@@ -1,8 +1,10 @@
 #!/bin/bash
 # A note under openbox: the window manager's close request (Alt+F4) leaves it
-# on the screen with its alarm working, Enter opens its edit screen, the close
-# mark's tool tip shows over a note that is not the active window, and the
-# window carries no caption and not the program's icon.
+# on the screen with its alarm working; a move by the window manager's mouse
+# binding (Alt+drag) or by its menu and keys is written as the user's; Enter
+# opens its edit screen; the close mark's tool tip shows over a note that is
+# not the active window; the window carries no caption and not the program's
+# icon.
 . "$(dirname "$0")/lib.sh"
 
 FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketime.so.1 2> /dev/null | head -n 1)
@@ -35,6 +37,19 @@ xdotool key alt+F4
 check "Alt+F4 leaves Form5 on the screen" holds_for 2 has_window Form5
 check "the program keeps running" nopi_running
 expect_eq "[FORM5] stays in use, its alarm armed" "1 1" "$(ini_num FORM5 SIYOU) $(ini_num FORM5 ALARM)"
+# Moves through the window manager are the user's too.
+click_at 300 150
+require "a click makes Form3 the active window" 3 test "$(xdotool getactivewindow)" = "$FORM3"
+xdotool keydown alt
+drag 300 150 60 40
+xdotool keyup alt
+eventually "an Alt+drag by openbox moves Form3 to (260,140)" 3 geometry_is "$FORM3" "260 140 200 100"
+eventually "and is written: [FORM3] POJIX/POJIY 3900/2100" 3 ini_nums_are FORM3 "POJIX POJIY" "3900 2100"
+# The window menu's Move, then the arrow keys: 8 px a key.
+xdotool key alt+space sleep 0.5 key m sleep 0.3 key Right Right Right Right Down Down sleep 0.3 key Return
+eventually "openbox's Move by keys takes Form3 to (292,156)" 3 geometry_is "$FORM3" "292 156 200 100"
+eventually "and is written: [FORM3] POJIX/POJIY 4380/2340" 3 ini_nums_are FORM3 "POJIX POJIY" "4380 2340"
+
 eventually "at 09:30:00 Form5's alarm goes off all the same: [FORM5] ALARM 2" 30 ini_num_is FORM5 ALARM 2
 eventually "the ringing Form5 is kept above" 3 has_state "$FORM5" _NET_WM_STATE_ABOVE
 
