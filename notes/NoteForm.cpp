@@ -441,10 +441,15 @@ void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
     const int tppX = TwipsPerPixelX();
     const int tppY = TwipsPerPixelY();
     const QRect stored(record.POJIX, record.POJIY, record.YOKO, record.TATE);
+    const QRect current(x() * tppX, y() * tppY, width() * tppX, height() * tppY);
     QRect place = stored;
     if (TakeUserPlacement(this)) {
         m_placementChecks = 0;
-        place = QRect(x() * tppX, y() * tppY, width() * tppX, height() * tppY);
+        place = current;
+    } else if (geometry() == storedGeometry(record)) {
+        // Where the file puts it, to the pixel: only the twips' rounding can
+        // differ, and the window's own figures are written, as always.
+        place = current;
     } else {
         askOnceMoreForTheStoredPlace(record);
     }

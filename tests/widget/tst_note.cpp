@@ -329,7 +329,6 @@ void TestNote::shouldShowTheAlarmLine()
     QCOMPARE(child<QLabel>(note, "Label1")->text(), text);
     QCOMPARE(note->accessibleName(), name);
     QVERIFY(!note->accessibleDescription().isEmpty());
-    QVERIFY(note->windowTitle().isEmpty());
     // Every close mark is named; only Form3's shows a tool tip.
     auto *closeMark = child<ImageControl>(note, "Image1");
     QCOMPARE(closeMark->accessibleName(), QStringLiteral("閉じる"));
