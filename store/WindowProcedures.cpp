@@ -10,8 +10,8 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace {
