@@ -286,7 +286,10 @@ void NoteForm::keyPressEvent(QKeyEvent *event)
     // Enter is the keyboard's double-click: it opens the edit screen, or
     // stops a ringing alarm. No key throws a note away.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        Form_DblClick();
+        // A held key stops a ringing alarm once; it does not go on to open
+        // the edit screen.
+        if (!event->isAutoRepeat())
+            Form_DblClick();
         return;
     }
     QWidget::keyPressEvent(event);
