@@ -4,35 +4,50 @@
 
 namespace NoteAlarm {
 
-bool waitsForItsDay(const NoteSettings &record, const QDate &today)
-{
-    return record.ALARM == 1 && AlarmTime::isDated(record.A_TIME)
-            && AlarmTime::alarmMonthDay(record.A_TIME) != AlarmTime::monthDay(today);
+namespace {
+
+// A dated alarm for 29 February waits for a leap year; at most eight years
+// apart (2096 to 2104).
+constexpr int YearsToLookBack = 8;
+
 }
 
-int alarmValue(qint32 aTime)
+std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now)
 {
-    // Through the two-digit texts, as the alarm line shows them: a dated
-    // A_TIME's hour is the last two digits of its MMddhh.
-    const int hour = AlarmTime::twoDigits(AlarmTime::hour(aTime)).toInt();
-    const int minute = AlarmTime::twoDigits(AlarmTime::minute(aTime)).toInt();
-    return hour * 10000 + minute * 100;
+    if (aTime < 0)
+        return std::nullopt;
+    const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
+    if (!time.isValid())
+        return std::nullopt;
+
+    if (!AlarmTime::isDated(aTime)) {
+        const QDateTime today(now.date(), time);
+        if (today <= now)
+            return today;
+        return QDateTime(now.date().addDays(-1), time);
+    }
+
+    const int month = AlarmTime::month(aTime);
+    const int day = AlarmTime::day(aTime) % 100;
+    for (int year = now.date().year(); year >= now.date().year() - YearsToLookBack; --year) {
+        const QDate date(year, month, day);
+        if (!date.isValid())
+            continue;
+        const QDateTime moment(date, time);
+        if (moment <= now)
+            return moment;
+    }
+    return std::nullopt;
 }
 
-int nowValue(const QTime &time)
+Step step(const NoteSettings &record, const QDateTime &previousTick, const QDateTime &now)
 {
-    return time.hour() * 10000 + time.minute() * 100 + time.second();
-}
-
-Step step(const NoteSettings &record, const QDateTime &now)
-{
-    if (waitsForItsDay(record, now.date()))
-        return Step::Nothing;
-    if (record.ALARM == 1)
-        return alarmValue(record.A_TIME) == nowValue(now.time()) ? Step::Fire : Step::Nothing;
     if (record.ALARM == 2)
         return Step::Blink;
-    return Step::Nothing;
+    if (record.ALARM != 1)
+        return Step::Nothing;
+    const std::optional<QDateTime> moment = latestMoment(record.A_TIME, now);
+    return moment && *moment > previousTick ? Step::Fire : Step::Nothing;
 }
 
 }

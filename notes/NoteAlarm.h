@@ -3,6 +3,7 @@
 #include "store/NoteSettings.h"
 
 #include <QDateTime>
+#include <optional>
 
 // What one tick of a note does about its alarm, decided from the section as
 // read and the time; no window involved.
@@ -10,13 +11,16 @@ namespace NoteAlarm {
 
 enum class Step { Nothing, Fire, Blink };
 
-// An armed alarm with a date waits, skipping the alarm step, on every other day.
-bool waitsForItsDay(const NoteSettings &record, const QDate &today);
+// The latest moment at or before `now` at which an alarm of this A_TIME goes
+// off: hh:mm:00 of today or yesterday, or of its month and day in this or an
+// earlier year. None for a value that names no time (minute 60, hour 24,
+// month 13, 30 February, a negative number).
+std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now);
 
-// hour × 10000 + minute × 100, compared with the clock's hhmmss.
-int alarmValue(qint32 aTime);
-int nowValue(const QTime &time);
-
-Step step(const NoteSettings &record, const QDateTime &now);
+// An armed alarm fires on the tick whose span (previousTick, now] holds one
+// of its moments, so a tick late by a busy machine, a slow save or a suspend
+// still fires it, once. A clock set back starts a new span: crossing the
+// moment again fires again.
+Step step(const NoteSettings &record, const QDateTime &previousTick, const QDateTime &now);
 
 }

@@ -11,10 +11,14 @@
 #include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
@@ -27,13 +31,41 @@ constexpr int TextMarginWidthPx = 35;
 constexpr int TextMarginHeightPx = 20;
 // The note's own size arithmetic uses 15 twips to the pixel whatever the screen.
 constexpr int SizeTwipsPerPixel = 15;
+// A tick that finds its section missing waits this many ticks (1.5 s) before
+// it writes the note back: a file another program is rewriting in place is
+// then read again whole rather than replaced half-way.
+constexpr int TicksBeforeWriteBack = 3;
+// For this many ticks after it appears, a note whose window manager put it
+// elsewhere than asked asks once more for its stored place.
+constexpr int PlacementCheckTicks = 4;
 
-// The label shows CR LF (and a lone CR) as the line break it is.
+// The label shows CR LF (and a lone CR) as the line break it is. The lone LF
+// the edit screen's OK puts at the end of the text is no line of the note:
+// the file gives the text back without it, and the note must look the same
+// (and size itself the same) after a restart.
 QString shownText(QString text)
 {
+    if (text.endsWith(QLatin1Char('\n')) && !text.endsWith(QLatin1String("\r\n")))
+        text.chop(1);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+QString firstLine(const QString &text)
+{
+    const auto end = std::find_if(text.begin(), text.end(),
+                                  [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); });
+    return text.left(end - text.begin());
+}
+
+// The numbers of a section, which read back exactly as written (texts lose
+// surrounding blanks and trailing line breaks on the way).
+bool sameNumbers(const NoteSettings &a, const NoteSettings &b)
+{
+    return a.SIYOU == b.SIYOU && a.B_Color == b.B_Color && a.POJIX == b.POJIX && a.POJIY == b.POJIY
+            && a.YOKO == b.YOKO && a.TATE == b.TATE && a.ALARM == b.ALARM && a.A_TIME == b.A_TIME
+            && a.FSize == b.FSize;
 }
 
 }
@@ -47,6 +79,9 @@ NoteForm::NoteForm(int slot, QWidget *parent)
 
     NameWindow(this, QStringLiteral("Form%1").arg(slot));
     setAttribute(Qt::WA_DeleteOnClose);
+    // The close mark's tool tip shows on a resting pointer whichever window
+    // is active: notes are looked at while the user works elsewhere.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setMouseTracking(true);
     resize(PixelsFromTwips(design.client).size() + QSize(2 * frame, 2 * frame));
 
@@ -61,6 +96,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     Image1->setGeometry(PixelsFromTwips(design.image1));
     if (design.image1ToolTip)
         Image1->setToolTip(QString::fromUtf8(design.image1ToolTip));
+    Image1->setAccessibleName(QStringLiteral("閉じる"));
+    Image1->setAccessibleDescription(QStringLiteral("この付箋紙を捨てます。元に戻せません。"));
     connect(Image1, &ImageControl::clicked, this, &NoteForm::Image1_Click);
 
     Label1 = new QLabel(m_client);
@@ -79,7 +116,11 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     Label1->setPalette(palette);
 
     KeepOutOfTaskbar(this);
+    ClearCaptionAndIcon(this);
+    WatchUserPlacement(this);
 
+    // Alarms whose moment passed before the note existed are not caught up.
+    m_previousTick = Clock::now();
     Timer1.setInterval(Definitions::Note::Timer1Interval);
     connect(&Timer1, &QTimer::timeout, this, &NoteForm::Timer1_Timer);
     Timer1.start();
@@ -116,18 +157,32 @@ void NoteForm::Form_Load()
         record.TATE = (Label1->height() + TextMarginHeightPx) * SizeTwipsPerPixel;
     }
     setMinimumFromFont();
-    resize(qMin(PixelsFromTwips(record.YOKO, tppX), LargestWindowPx),
-           qMin(PixelsFromTwips(record.TATE, tppY), LargestWindowPx));
+    const QSize asked(qMin(PixelsFromTwips(record.YOKO, tppX), LargestWindowPx),
+                      qMin(PixelsFromTwips(record.TATE, tppY), LargestWindowPx));
+    resize(asked);
     // A damaged place (or a monitor that is gone) must not leave the note
-    // where it can never be seen, closed or edited.
-    if (fromFile)
-        KeepOnAScreen(this, NoteRegion(width(), height()));
+    // where it can never be seen, closed or edited. The mended place and size
+    // are written by the next tick, as if the user had made them.
+    if (fromFile && (KeepOnAScreen(this, NoteRegion(width(), height())) || size() != asked))
+        MarkUserPlacement(this);
     placeCloseMark();
 
     record.SIYOU = 1;
     record.NAIYOU = LineBreaksToStored(record.NAIYOU);
-    SaveNoteSettings(record);
+    describeForAccessibility(record);
+    saveRecord(record);
+    m_placementChecks = PlacementCheckTicks;
     update();
+}
+
+void NoteForm::describeForAccessibility(const NoteSettings &record)
+{
+    const QString line = firstLine(LineBreaksFromStored(record.NAIYOU)).trimmed();
+    setAccessibleName(line.isEmpty() ? QStringLiteral("付箋紙") : line);
+    QString description = QStringLiteral("付箋紙");
+    if (record.ALARM != 0)
+        description += QStringLiteral("、アラーム ") + shownText(AlarmTime::alarmLine(record.A_TIME));
+    setAccessibleDescription(description + QStringLiteral("。Enter キーで編集画面を開きます。"));
 }
 
 // A note is never smaller than its close mark and one line of its text, so a
@@ -149,6 +204,8 @@ void NoteForm::placeCloseMark()
 void NoteForm::resizeEvent(QResizeEvent *)
 {
     m_client->setGeometry(clientRect());
+    // Whoever sized the window, the mark stays in its top-right corner.
+    placeCloseMark();
 }
 
 void NoteForm::paintEvent(QPaintEvent *)
@@ -224,6 +281,31 @@ void NoteForm::mouseMoveEvent(QMouseEvent *event)
         unsetCursor();
 }
 
+void NoteForm::keyPressEvent(QKeyEvent *event)
+{
+    // Enter is the keyboard's double-click: it opens the edit screen, or
+    // stops a ringing alarm. No key throws a note away.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // A held key stops a ringing alarm once; it does not go on to open
+        // the edit screen.
+        if (!event->isAutoRepeat())
+            Form_DblClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void NoteForm::closeEvent(QCloseEvent *event)
+{
+    // Only the close mark throws a note away. A window manager's close
+    // request (Alt+F4, a pager, a task list) would otherwise take the note and
+    // its alarm off the desktop for the rest of the run, its slot still taken.
+    if (m_closing)
+        event->accept();
+    else
+        event->ignore();
+}
+
 bool NoteForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label1 && event->type() == QEvent::MouseMove)
@@ -251,8 +333,7 @@ void NoteForm::Form_DblClick()
     if (record.ALARM > 1) {
         AlarmSound::stop();
         record.ALARM = 1;
-        CurrentSection = m_section;
-        SaveNoteSettings(record);
+        saveRecord(record);
         Label1->setVisible(true);
         SetTopmost(this, 0);
         return;
@@ -285,6 +366,7 @@ void NoteForm::Image1_Click()
     CurrentSection = m_section;
     SaveNoteSettings(record);
     Timer1.stop();
+    m_closing = true;
     close();
     if (Forms *forms = Forms::instance())
         forms->setLauncherWidthTwips(Definitions::Form1::FullWidth);
@@ -293,13 +375,39 @@ void NoteForm::Image1_Click()
 
 void NoteForm::Timer1_Timer()
 {
+    const QDateTime now = Clock::now();
     // Every tick reads the section afresh: the tick and the double-click meet
     // only in the file.
     CurrentSection = m_section;
     NoteSettings record;
-    LoadNoteSettings(record);
+    const bool whole = LoadNoteSettings(record) == SectionRead::FromFile;
+    if (m_savePending) {
+        // What the screen shows and the file did not take is written again.
+        record = m_record;
+    } else if (whole) {
+        m_record = record;
+        m_ticksWithoutSection = 0;
+    } else {
+        // A missing or damaged section never takes the note off the screen:
+        // the tick goes on with what the note last read or wrote.
+        record = m_record;
+        ++m_ticksWithoutSection;
+    }
 
-    switch (NoteAlarm::step(record, Clock::now())) {
+    runAlarm(record, now);
+    if (m_savePending || whole)
+        syncPlaceAndSize(record, m_savePending);
+    else if (writeBackDue())
+        syncPlaceAndSize(record, true);
+    reenableLabel();
+    reapplyRegionWhileRefreshing();
+}
+
+void NoteForm::runAlarm(NoteSettings &record, const QDateTime &now)
+{
+    const NoteAlarm::Step step = NoteAlarm::step(record, m_previousTick, now);
+    m_previousTick = now;
+    switch (step) {
     case NoteAlarm::Step::Fire:
         fireAlarm(record);
         break;
@@ -309,16 +417,12 @@ void NoteForm::Timer1_Timer()
     case NoteAlarm::Step::Nothing:
         break;
     }
-    syncPlaceAndSize(record);
-    reenableLabel();
-    reapplyRegionWhileRefreshing();
 }
 
 void NoteForm::fireAlarm(NoteSettings &record)
 {
     record.ALARM = 2;
-    CurrentSection = m_section;
-    SaveNoteSettings(record);
+    saveRecord(record);
     SetTopmost(this, 1);
     AlarmSound::play(AlarmSound::soundFile());
 }
@@ -328,24 +432,81 @@ void NoteForm::blink()
     Label1->setHidden(!Label1->isHidden());
 }
 
-void NoteForm::syncPlaceAndSize(NoteSettings &record)
+bool NoteForm::writeBackDue() const
+{
+    return m_ticksWithoutSection > TicksBeforeWriteBack;
+}
+
+// Writes the place and size the user gave the window. One the window manager
+// chose on its own is never stored: the next start asks for the stored one.
+void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
 {
     const int tppX = TwipsPerPixelX();
     const int tppY = TwipsPerPixelY();
-    const int left = x() * tppX;
-    const int top = y() * tppY;
-    const int widthTwips = width() * tppX;
-    const int heightTwips = height() * tppY;
-    if (left == record.POJIX && top == record.POJIY && widthTwips == record.YOKO && heightTwips == record.TATE)
+    const QRect stored(record.POJIX, record.POJIY, record.YOKO, record.TATE);
+    const QRect current(x() * tppX, y() * tppY, width() * tppX, height() * tppY);
+    QRect place = stored;
+    if (TakeUserPlacement(this)) {
+        m_placementChecks = 0;
+        place = current;
+    } else if (geometry() == storedGeometry(record)) {
+        // Where the file puts it, to the pixel: only the twips' rounding can
+        // differ, and the window's own figures are written, as always.
+        place = current;
+    } else {
+        askOnceMoreForTheStoredPlace(record);
+    }
+    const bool moved = place != stored;
+    if (!moved && !writeAnyway)
         return;
-    record.POJIX = left;
-    record.POJIY = top;
-    record.YOKO = widthTwips;
-    record.TATE = heightTwips;
+    record.POJIX = place.x();
+    record.POJIY = place.y();
+    record.YOKO = place.width();
+    record.TATE = place.height();
+    saveRecord(record);
+    if (moved) {
+        placeCloseMark();
+        Forms::startLauncherRefresh();
+    }
+}
+
+// A window manager may put a new window where it likes (weston's XWayland
+// cascades them). It is asked once more; if it keeps its own choice, the
+// note stays there without storing it.
+void NoteForm::askOnceMoreForTheStoredPlace(const NoteSettings &record)
+{
+    if (m_placementChecks == 0)
+        return;
+    --m_placementChecks;
+    const QRect stored = storedGeometry(record);
+    if (geometry() == stored)
+        return;
+    m_placementChecks = 0;
+    setGeometry(stored);
+}
+
+QRect NoteForm::storedGeometry(const NoteSettings &record) const
+{
+    const int tppX = TwipsPerPixelX();
+    const int tppY = TwipsPerPixelY();
+    const QSize size = QSize(PixelsFromTwips(record.YOKO, tppX), PixelsFromTwips(record.TATE, tppY))
+                               .boundedTo(QSize(LargestWindowPx, LargestWindowPx))
+                               .expandedTo(minimumSize());
+    return QRect(QPoint(PixelsFromTwips(record.POJIX, tppX), PixelsFromTwips(record.POJIY, tppY)), size);
+}
+
+void NoteForm::saveRecord(const NoteSettings &record)
+{
     CurrentSection = m_section;
     SaveNoteSettings(record);
-    placeCloseMark();
-    Forms::startLauncherRefresh();
+    m_record = record;
+    m_ticksWithoutSection = 0;
+    // Whether the file took the save shows only in reading it back. One it
+    // did not take is written again at every tick until it does; the store
+    // tells the user of the failure once.
+    NoteSettings written;
+    CurrentSection = m_section;
+    m_savePending = LoadNoteSettings(written) != SectionRead::FromFile || !sameNumbers(written, record);
 }
 
 void NoteForm::reenableLabel()

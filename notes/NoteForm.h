@@ -2,6 +2,7 @@
 
 #include "store/NoteSettings.h"
 
+#include <QDateTime>
 #include <QTimer>
 #include <QWidget>
 
@@ -34,22 +35,38 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setMinimumFromFont();
     void placeCloseMark();
+    void describeForAccessibility(const NoteSettings &record);
+    void runAlarm(NoteSettings &record, const QDateTime &now);
     void fireAlarm(NoteSettings &record);
     void blink();
-    void syncPlaceAndSize(NoteSettings &record);
+    bool writeBackDue() const;
+    void syncPlaceAndSize(NoteSettings &record, bool writeAnyway);
+    void askOnceMoreForTheStoredPlace(const NoteSettings &record);
+    void saveRecord(const NoteSettings &record);
     void reenableLabel();
     void reapplyRegionWhileRefreshing();
 
     Qt::Edges frameEdgesAt(QPoint pos) const;
     QRect clientRect() const;
+    QRect storedGeometry(const NoteSettings &record) const;
 
     const QString m_section;
     QColor m_color = Qt::black;
+    // What this note last read whole from its section or wrote to it: what
+    // the window shows, kept for a tick that finds the section gone.
+    NoteSettings m_record;
+    QDateTime m_previousTick;
+    int m_ticksWithoutSection = 0;
+    bool m_savePending = false;
+    int m_placementChecks = 0;
+    bool m_closing = false;
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
     ImageControl *Image1 = nullptr;

@@ -1,5 +1,7 @@
 #include "store/WindowProcedures.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
@@ -9,11 +11,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <xcb/xcb.h>
 
 namespace {
 
 constexpr int DefaultTwipsPerPixel = 15;
+// The window manager's word on a place the user made can come a little after
+// the drag or the grab that made it.
+constexpr int LateNoticeMs = 1000;
 
 int twipsPerPixel(qreal dotsPerInch)
 {
@@ -21,6 +27,53 @@ int twipsPerPixel(qreal dotsPerInch)
         return DefaultTwipsPerPixel;
     return qMax(1, qRound(1440.0 / dotsPerInch));
 }
+
+// How the user is placing one watched window, kept on the window itself.
+class PlacementState : public QObject
+{
+public:
+    static PlacementState *of(const QWidget *window)
+    {
+        return window ? window->findChild<PlacementState *>(objectNameOfState(), Qt::FindDirectChildrenOnly)
+                      : nullptr;
+    }
+
+    static PlacementState *create(QWidget *window)
+    {
+        if (PlacementState *state = of(window))
+            return state;
+        auto *state = new PlacementState(window);
+        state->setObjectName(objectNameOfState());
+        return state;
+    }
+
+    void userActed()
+    {
+        placedByUser = true;
+        m_lateNotices.setRemainingTime(LateNoticeMs);
+    }
+
+    void grabEnded()
+    {
+        m_lateNotices.setRemainingTime(LateNoticeMs);
+    }
+
+    bool userActive() const
+    {
+        return pointerGrabbed || keyboardGrabbed || !m_lateNotices.hasExpired();
+    }
+
+    bool placedByUser = false;
+    bool pointerGrabbed = false;  // the window manager holds the pointer (a move or resize of its own)
+    bool keyboardGrabbed = false; // it holds the keyboard taken from this window (a move by keys or menu)
+
+private:
+    using QObject::QObject;
+
+    static QString objectNameOfState() { return QStringLiteral("userPlacement"); }
+
+    QDeadlineTimer m_lateNotices;
+};
 
 // Follows the pointer with a left button held, application-wide, until the
 // button is released. One loop runs at a time.
@@ -55,8 +108,11 @@ protected:
         }
         // A move reaches the window and then each widget it propagates
         // through; following it is idempotent, so any of them will do.
-        if (move && watched->isWidgetType())
+        if (move && watched->isWidgetType()) {
             follow(mouse->globalPosition().toPoint() - m_startPointer);
+            if (PlacementState *state = PlacementState::of(m_window))
+                state->userActed();
+        }
         return false;
     }
 
@@ -131,6 +187,101 @@ uint32_t moveResizeDirection(Qt::Edges edges)
     return uint32_t(std::find(std::begin(corners), std::end(corners), edges) - std::begin(corners));
 }
 
+bool pointerButtonHeld(xcb_connection_t *connection)
+{
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen)
+        return false;
+    xcb_query_pointer_reply_t *reply =
+            xcb_query_pointer_reply(connection, xcb_query_pointer(connection, screen->root), nullptr);
+    if (!reply)
+        return false;
+    constexpr uint16_t buttons = XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3
+            | XCB_BUTTON_MASK_4 | XCB_BUTTON_MASK_5;
+    const bool held = reply->mask & buttons;
+    free(reply);
+    return held;
+}
+
+// Watches the X events of watched windows for the window manager's grabs and
+// for new places, and marks a new place as the user's while the user acts.
+// The events are seen here in the order the server sent them, before Qt
+// turns them into move and resize events, so a grab and the places made
+// under it stay together.
+class PlacementFilter : public QAbstractNativeEventFilter
+{
+public:
+    explicit PlacementFilter(xcb_connection_t *connection) : m_connection(connection) { }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        switch (event->response_type & ~0x80) {
+        case XCB_CONFIGURE_NOTIFY:
+            placeChanged(reinterpret_cast<const xcb_configure_notify_event_t *>(event)->window);
+            break;
+        case XCB_ENTER_NOTIFY:
+        case XCB_LEAVE_NOTIFY:
+            crossed(reinterpret_cast<const xcb_enter_notify_event_t *>(event));
+            break;
+        case XCB_FOCUS_IN:
+        case XCB_FOCUS_OUT:
+            focusChanged(reinterpret_cast<const xcb_focus_in_event_t *>(event));
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    static PlacementState *stateOf(xcb_window_t window)
+    {
+        return PlacementState::of(QWidget::find(WId(window)));
+    }
+
+    void placeChanged(xcb_window_t window)
+    {
+        PlacementState *state = stateOf(window);
+        if (state && (state->userActive() || pointerButtonHeld(m_connection)))
+            state->placedByUser = true;
+    }
+
+    static void crossed(const xcb_enter_notify_event_t *crossing)
+    {
+        PlacementState *state = stateOf(crossing->event);
+        if (!state)
+            return;
+        const bool leaving = (crossing->response_type & ~0x80) == XCB_LEAVE_NOTIFY;
+        if (leaving && crossing->mode == XCB_NOTIFY_MODE_GRAB) {
+            state->pointerGrabbed = true;
+        } else if (state->pointerGrabbed && crossing->mode != XCB_NOTIFY_MODE_GRAB) {
+            state->pointerGrabbed = false;
+            state->grabEnded();
+        }
+    }
+
+    static void focusChanged(const xcb_focus_in_event_t *focus)
+    {
+        PlacementState *state = stateOf(focus->event);
+        if (!state || focus->detail == XCB_NOTIFY_DETAIL_POINTER)
+            return;
+        const bool leaving = (focus->response_type & ~0x80) == XCB_FOCUS_OUT;
+        if (leaving && focus->mode == XCB_NOTIFY_MODE_GRAB) {
+            state->keyboardGrabbed = true;
+        } else if (state->keyboardGrabbed && (!leaving || focus->mode != XCB_NOTIFY_MODE_GRAB)) {
+            // Ungrabbed, or the focus went elsewhere under the grab (a window
+            // switcher): no move by keys of this window is going on.
+            state->keyboardGrabbed = false;
+            state->grabEnded();
+        }
+    }
+
+    xcb_connection_t *m_connection;
+};
+
 // Hands the resize to the window manager with the pointer's place as the X
 // server reported it. Qt's own startSystemResize works it out from a cached
 // window position that is at times still the origin, and the note then grows
@@ -161,6 +312,8 @@ bool startWindowManagerResize(QWidget *window, QPoint globalPointer, Qt::Edges e
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char *>(&message));
     xcb_flush(connection);
+    if (PlacementState *state = PlacementState::of(window))
+        state->userActed();
     return true;
 }
 
@@ -251,7 +404,7 @@ void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edge
     PointerLoop::start(window, press, PointerLoop::Kind::Resize, edges);
 }
 
-void KeepOnAScreen(QWidget *window, const QRect &visible)
+bool KeepOnAScreen(QWidget *window, const QRect &visible)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
     const QRect onDesktop = visible.translated(window->pos());
@@ -260,7 +413,7 @@ void KeepOnAScreen(QWidget *window, const QRect &visible)
     for (QScreen *screen : screens) {
         const QRect area = screen->geometry();
         if (area.intersects(onDesktop))
-            return;
+            return false;
         const int distance = distanceBetween(area, onDesktop);
         if (distance < nearestDistance) {
             nearestDistance = distance;
@@ -268,11 +421,34 @@ void KeepOnAScreen(QWidget *window, const QRect &visible)
         }
     }
     if (!nearest)
-        return;
+        return false;
     const QRect area = nearest->geometry();
     const int x = qBound(area.left(), onDesktop.left(), qMax(area.left(), area.right() + 1 - onDesktop.width()));
     const int y = qBound(area.top(), onDesktop.top(), qMax(area.top(), area.bottom() + 1 - onDesktop.height()));
     window->move(QPoint(x, y) - visible.topLeft());
+    return true;
+}
+
+void WatchUserPlacement(QWidget *window)
+{
+    PlacementState::create(window);
+    static bool filtering = false;
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (filtering || !x11 || !x11->connection())
+        return;
+    filtering = true;
+    qApp->installNativeEventFilter(new PlacementFilter(x11->connection()));
+}
+
+void MarkUserPlacement(QWidget *window)
+{
+    PlacementState::create(window)->placedByUser = true;
+}
+
+bool TakeUserPlacement(QWidget *window)
+{
+    PlacementState *state = PlacementState::of(window);
+    return state && std::exchange(state->placedByUser, false);
 }
 
 void BringForward(QWidget *window)
@@ -304,5 +480,19 @@ void KeepOutOfTaskbar(QWidget *window)
         internAtom(connection, "_NET_WM_STATE_SKIP_PAGER"),
     };
     xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 2, atoms);
+    xcb_flush(connection);
+}
+
+void ClearCaptionAndIcon(QWidget *window)
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const xcb_atom_t utf8 = internAtom(connection, "UTF8_STRING");
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, internAtom(connection, "_NET_WM_NAME"), utf8, 8, 0, "");
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, "");
+    xcb_delete_property(connection, id, internAtom(connection, "_NET_WM_ICON"));
     xcb_flush(connection);
 }

@@ -41,8 +41,22 @@ void StartWindowDrag(QWidget *window, const QMouseEvent *press);
 void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edges);
 
 // A window whose visible part (in window coordinates) lies wholly off every
-// screen is moved to the nearest place on the nearest screen.
-void KeepOnAScreen(QWidget *window, const QRect &visible);
+// screen is moved to the nearest place on the nearest screen. True when it
+// moved the window.
+bool KeepOnAScreen(QWidget *window, const QRect &visible);
+
+// Tells the places and sizes the user gives a window from those the window
+// manager picks on its own (at mapping, or by a tiling or cascading policy).
+// The user's are: our own drag and resize loops, the window manager's resize
+// we start, and a move or resize through the window manager's keys, menu or
+// mouse bindings, seen as its grab of the keyboard or pointer or as a button
+// held when the new place arrives.
+void WatchUserPlacement(QWidget *window);
+// Counts the window's present place and size as the user's (the program
+// pulling an unreachable window back, or mending an impossible size).
+void MarkUserPlacement(QWidget *window);
+// Whether the user has moved or resized the window since the last call.
+bool TakeUserPlacement(QWidget *window);
 
 // Shows the window if it was hidden or minimised, raises it and makes it the
 // active window.
@@ -54,3 +68,8 @@ void NameWindow(QWidget *window, const QString &name);
 
 // Keeps a window out of the taskbar and pager. Call before its first show().
 void KeepOutOfTaskbar(QWidget *window);
+
+// Leaves the X window with an empty caption and no icon. Qt would put the
+// program's name in place of an empty title and give every window the
+// program's icon. Call after the window exists, before its first show().
+void ClearCaptionAndIcon(QWidget *window);

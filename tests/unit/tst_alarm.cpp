@@ -31,37 +31,70 @@ void TestAlarm::shouldDecideTheTick_data()
 {
     QTest::addColumn<int>("alarm");
     QTest::addColumn<int>("aTime");
+    QTest::addColumn<QDateTime>("previousTick");
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<Step>("step");
 
     const QDate christmas(2026, 12, 25);
     const QDate other(2026, 12, 7);
-    QTest::newRow("armed, second 00 of its minute") << 1 << 930 << QDateTime(other, QTime(9, 30, 0)) << Step::Fire;
-    QTest::newRow("armed, a second early") << 1 << 930 << QDateTime(other, QTime(9, 29, 59)) << Step::Nothing;
-    QTest::newRow("armed, second 00 missed") << 1 << 930 << QDateTime(other, QTime(9, 30, 1)) << Step::Nothing;
-    QTest::newRow("armed at midnight") << 1 << 0 << QDateTime(other, QTime(0, 0, 0)) << Step::Fire;
-    QTest::newRow("dated, on its day") << 1 << 12250930 << QDateTime(christmas, QTime(9, 30, 0)) << Step::Fire;
-    QTest::newRow("dated, another day") << 1 << 12250930 << QDateTime(other, QTime(9, 30, 0)) << Step::Nothing;
-    QTest::newRow("dated 1 Jan 00:00") << 1 << 1010000 << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0)) << Step::Fire;
-    QTest::newRow("ringing blinks") << 2 << 930 << QDateTime(other, QTime(14, 0, 0)) << Step::Blink;
+    const auto at = [](const QDate &date, int hour, int minute, int second, int ms = 0) {
+        return QDateTime(date, QTime(hour, minute, second, ms));
+    };
+    QTest::newRow("armed, the tick in second 00")
+            << 1 << 930 << at(other, 9, 29, 59, 600) << at(other, 9, 30, 0, 100) << Step::Fire;
+    QTest::newRow("armed, a second early") << 1 << 930 << at(other, 9, 29, 58) << at(other, 9, 29, 59) << Step::Nothing;
+    QTest::newRow("armed, ticks in 00 and 01: the second tick is quiet")
+            << 1 << 930 << at(other, 9, 30, 0, 100) << at(other, 9, 30, 0, 600) << Step::Nothing;
+    QTest::newRow("a slow save: the first tick after the moment is in second 01")
+            << 1 << 930 << at(other, 9, 29, 59, 900) << at(other, 9, 30, 1, 300) << Step::Fire;
+    QTest::newRow("suspended over 09:30 fires")
+            << 1 << 930 << at(other, 9, 10, 0) << at(other, 11, 45, 12) << Step::Fire;
+    QTest::newRow("suspended over a whole day fires once")
+            << 1 << 930 << at(other, 8, 0, 0) << at(other.addDays(2), 8, 0, 0) << Step::Fire;
+    QTest::newRow("the moment is the previous tick: already fired")
+            << 1 << 930 << at(other, 9, 30, 0) << at(other, 9, 30, 0, 500) << Step::Nothing;
+    QTest::newRow("clock set back: that tick crosses nothing")
+            << 1 << 930 << at(other, 9, 30, 5) << at(other, 9, 29, 50) << Step::Nothing;
+    QTest::newRow("clock set back re-crosses")
+            << 1 << 930 << at(other, 9, 29, 59, 800) << at(other, 9, 30, 0, 300) << Step::Fire;
+    QTest::newRow("armed at midnight") << 1 << 0 << at(other, 23, 59, 59, 800) << at(other.addDays(1), 0, 0, 0, 300) << Step::Fire;
+    QTest::newRow("dated, on its day") << 1 << 12250930 << at(christmas, 9, 29, 59, 700) << at(christmas, 9, 30, 0, 200) << Step::Fire;
+    QTest::newRow("dated, another day") << 1 << 12250930 << at(other, 9, 29, 59, 700) << at(other, 9, 30, 0, 200) << Step::Nothing;
+    QTest::newRow("dated, crossed over midnight")
+            << 1 << 12252359 << at(christmas, 23, 58, 0) << at(christmas.addDays(1), 0, 5, 0) << Step::Fire;
+    QTest::newRow("dated 1 Jan 00:00, across the year")
+            << 1 << 1010000 << at(QDate(2026, 12, 31), 23, 59, 59, 900) << at(QDate(2027, 1, 1), 0, 0, 0, 400) << Step::Fire;
+    QTest::newRow("Feb 29 in a leap year")
+            << 1 << 2290930 << at(QDate(2028, 2, 29), 9, 29, 59, 800) << at(QDate(2028, 2, 29), 9, 30, 0, 300) << Step::Fire;
+    QTest::newRow("Feb 29 in a non-leap year")
+            << 1 << 2290930 << at(QDate(2027, 2, 28), 9, 0, 0) << at(QDate(2027, 3, 1), 10, 0, 0) << Step::Nothing;
+    QTest::newRow("30 February never comes")
+            << 1 << 2300930 << at(QDate(2028, 2, 28), 9, 0, 0) << at(QDate(2028, 3, 2), 10, 0, 0) << Step::Nothing;
+    QTest::newRow("ringing blinks") << 2 << 930 << at(other, 13, 59, 59, 500) << at(other, 14, 0, 0) << Step::Blink;
     QTest::newRow("ringing with a date blinks after midnight")
-            << 2 << 12250930 << QDateTime(QDate(2026, 12, 26), QTime(0, 0, 1)) << Step::Blink;
-    QTest::newRow("off never fires") << 0 << 930 << QDateTime(other, QTime(9, 30, 0)) << Step::Nothing;
-    QTest::newRow("unknown state") << 7 << 930 << QDateTime(other, QTime(9, 30, 0)) << Step::Nothing;
-    QTest::newRow("minute 60 never comes") << 1 << 960 << QDateTime(other, QTime(10, 0, 0)) << Step::Nothing;
-    QTest::newRow("negative time never comes") << 1 << -5 << QDateTime(other, QTime(0, 0, 0)) << Step::Nothing;
+            << 2 << 12250930 << at(christmas, 23, 59, 59, 700) << at(christmas.addDays(1), 0, 0, 1) << Step::Blink;
+    QTest::newRow("off never fires") << 0 << 930 << at(other, 9, 29, 59, 800) << at(other, 9, 30, 0, 300) << Step::Nothing;
+    QTest::newRow("unknown state") << 7 << 930 << at(other, 9, 29, 59, 800) << at(other, 9, 30, 0, 300) << Step::Nothing;
+    QTest::newRow("minute 60 never comes") << 1 << 960 << at(other, 9, 59, 0) << at(other, 10, 1, 0) << Step::Nothing;
+    QTest::newRow("hour 24 never comes") << 1 << 2400 << at(other, 23, 59, 0) << at(other.addDays(1), 0, 1, 0) << Step::Nothing;
+    QTest::newRow("month 13 never comes")
+            << 1 << 13010000 << at(QDate(2026, 12, 31), 23, 0, 0) << at(QDate(2027, 1, 2), 0, 0, 0) << Step::Nothing;
+    QTest::newRow("day 32 never comes")
+            << 1 << 1320000 << at(QDate(2026, 1, 31), 23, 0, 0) << at(QDate(2026, 2, 2), 0, 0, 0) << Step::Nothing;
+    QTest::newRow("negative time never comes") << 1 << -5 << at(other, 23, 59, 0) << at(other.addDays(1), 0, 1, 0) << Step::Nothing;
 }
 
 void TestAlarm::shouldDecideTheTick()
 {
     QFETCH(int, alarm);
     QFETCH(int, aTime);
+    QFETCH(QDateTime, previousTick);
     QFETCH(QDateTime, now);
     QFETCH(Step, step);
     NoteSettings record;
     record.ALARM = alarm;
     record.A_TIME = aTime;
-    QCOMPARE(NoteAlarm::step(record, now), step);
+    QCOMPARE(NoteAlarm::step(record, previousTick, now), step);
 }
 
 void TestAlarm::shouldWriteTwoDigits_data()

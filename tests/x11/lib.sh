@@ -165,6 +165,18 @@ finish() {
 
 # ---- Display ----------------------------------------------------------------
 
+# The window manager start_display runs: openbox, unless the test chose
+# another with start_display_with.
+WINDOW_MANAGER=(openbox --sm-disable)
+
+# start_display_with COMMAND...: start_display with another window manager.
+# It must announce itself with _NET_SUPPORTING_WM_CHECK on the root, as
+# openbox does.
+start_display_with() {
+    WINDOW_MANAGER=("$@")
+    start_display
+}
+
 start_display() {
     local attempt
     # A display that another test is just closing can still answer on the
@@ -197,7 +209,7 @@ try_display() {
     grep -q '^[0-9][0-9]*$' "$WORK/display" 2> /dev/null || return 1
     export DISPLAY=":$(head -n 1 "$WORK/display")"
 
-    HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config openbox --sm-disable >> "$WORK/openbox.log" 2>&1 &
+    HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config "${WINDOW_MANAGER[@]}" >> "$WORK/openbox.log" 2>&1 &
     OPENBOX_PID=$!
     # openbox manages windows only once it has announced itself on the root;
     # an openbox that could not reach the display has ended by then.
