@@ -18,6 +18,10 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     NameWindow(this, QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(Def::DesignCaption));
     setMouseTracking(true);
+    // Its tool tip is its only word; it must show whichever window is active.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    setAccessibleName(QStringLiteral("Nopi"));
+    setAccessibleDescription(QStringLiteral("付箋紙のランチャー。新規作成ボタンで付箋紙を作ります。"));
     resize(PixelsFromTwips(Def::FullWidth, TwipsPerPixelX()), PixelsFromTwips(Def::Height, TwipsPerPixelY()));
 
     // The client strip carries the card as its background picture; the frame
@@ -34,12 +38,16 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Picture1->setGeometry(PixelsFromTwips(Def::Picture1));
     Picture1->setPixmap(LoadPicture(Def::NewNotePicture));
     Picture1->setToolTip(QString::fromUtf8(Def::Picture1ToolTip));
+    Picture1->setAccessibleName(QString::fromUtf8(Def::Picture1ToolTip));
+    Picture1->setAccessibleDescription(QStringLiteral("新しい付箋紙の編集画面を開きます。"));
     connect(Picture1, &ImageControl::clicked, this, &Form1::Picture1_Click);
 
     Image1 = new ImageControl(m_client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(PixelsFromTwips(Def::Image1));
     Image1->setPixmap(LoadPicture(Def::QuitPicture));
+    Image1->setAccessibleName(QStringLiteral("終了"));
+    Image1->setAccessibleDescription(QStringLiteral("Nopi を終了します。付箋紙は保存済みで、次の起動で元に戻ります。"));
     Image1->hide();
     connect(Image1, &ImageControl::clicked, this, &Form1::Image1_Click);
 
@@ -60,8 +68,12 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 
 bool Form1::Form_Load()
 {
-    if (!m_instance.acquire())
+    if (!m_instance.acquire()) {
+        // Whoever started the program again is looking for it.
+        m_instance.callRunningCopy();
         return false;
+    }
+    m_instance.listen([this] { BringForward(this); });
     RemoveStaleSaveFiles();
 
     CurrentSection = LauncherSection();
@@ -179,7 +191,9 @@ void Form1::Form_MouseDown(QMouseEvent *event)
 void Form1::Timer1_Timer()
 {
     if (!Image1->isHidden())
-        Image1->hide();
+        Image1->setAccessibleName(QStringLiteral("終了"));
+    Image1->setAccessibleDescription(QStringLiteral("Nopi を終了します。付箋紙は保存済みで、次の起動で元に戻ります。"));
+    Image1->hide();
     if (EditScreenOpen == 1)
         return;
     if (LauncherRefresh == 2) {
