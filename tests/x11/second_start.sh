@@ -130,6 +130,10 @@ xdotool mousemove 900 700
 check "hovering left the other program's window active" active_is "$OTHER"
 
 # ---- A second start brings the launcher forward ---------------------------------
+# Even from where the user cannot reach it any more.
+xdotool windowminimize "$LAUNCHER"
+require "the launcher is minimised" 3 lacks_window Form1
+check "the other program's window is still active" active_is "$OTHER"
 (nopi_env "$NOPI") > "$WORK/second.log" 2>&1 &
 SECOND=$!
 if wait_until 3 pid_gone "$SECOND"; then
@@ -140,6 +144,7 @@ else
     fail "a second start ends within 3 s"
     kill -9 "$SECOND" 2> /dev/null
 fi
+eventually "the minimised launcher is shown again" 3 has_window Form1
 eventually "the running copy's launcher becomes the active window" 3 active_is "$LAUNCHER"
 expect_eq "still exactly one launcher" 1 "$(launcher_count)"
 check "the second start left nopi.ini byte for byte" unchanged_since running
