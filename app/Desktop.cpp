@@ -5,6 +5,7 @@
 #include "notes/NoteForm.h"
 #include "store/WindowProcedures.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 Desktop::Desktop() : m_form1(std::make_unique<Form1>())
@@ -83,10 +84,7 @@ void Desktop::showProblem(const QString &text)
     NameWindow(m_problemBox, QStringLiteral("NopiProblem"));
     m_problemBox->setAttribute(Qt::WA_DeleteOnClose);
     m_problemBox->setWindowModality(Qt::NonModal);
+    // Plain buttons, as in the program's other boxes.
+    m_problemBox->button(QMessageBox::Ok)->setIcon(QIcon());
     m_problemBox->show();
-}
-
-QWidget *Desktop::problemBox()
-{
-    return m_problemBox;
 }

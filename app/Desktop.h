@@ -36,7 +36,6 @@ public:
     // for nobody: the notes' ticks and alarms go on behind it. One box at a
     // time; a later word replaces the text of the one on screen.
     void showProblem(const QString &text);
-    QWidget *problemBox();
 
 private:
     std::unique_ptr<Form1> m_form1;

@@ -5,14 +5,10 @@
 # one line or one message box and never hangs, aborts or loses a note's place.
 . "$(dirname "$0")/lib.sh"
 
-active_windows_titled_nopi() {
-    local id count=0
-    for id in $(xdotool search --name '^Nopi$' 2> /dev/null); do
-        xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && count=$((count + 1))
-    done
-    echo "$count"
-}
-has_problem_box() { [ "$(active_windows_titled_nopi)" -ge 1 ]; }
+# The message boxes Nopi shows of a trouble with its file; titled "Nopi".
+problem_boxes() { viewable_windows | awk '$1 == "NopiProblem"' | wc -l; }
+has_problem_box() { [ "$(problem_boxes)" -ge 1 ] && window_titled Nopi > /dev/null; }
+at_most_one_problem_box() { [ "$(problem_boxes)" -le 1 ]; }
 is_fifo() { [ -p "$INI" ]; }
 
 # run_without_display NAME VAR=VALUE...: the program in an environment with no
@@ -98,10 +94,10 @@ mv "$INI" "$WORK/aside.ini"
 mkdir "$INI"
 drag 90 80 60 40
 eventually "a failed save shows a message box" 5 has_problem_box
-BOX=$(xdotool search --name '^Nopi$' 2> /dev/null | head -n 1)
+BOX=$(window_of NopiProblem)
 [ -n "$BOX" ] && xdotool windowmove "$BOX" 500 450
 drag 150 120 40 20
-check "a second failure shows no second box" holds_for 2 test "$(active_windows_titled_nopi)" -le 1
+check "a second failure shows no second box" holds_for 2 at_most_one_problem_box
 check "the note is still shown" has_window Form3
 # The box waits for nobody: with the file back, the note's next move is saved.
 rmdir "$INI"
