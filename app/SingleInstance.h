@@ -31,14 +31,14 @@ public:
     // forward. Waits at most half a second for a copy that does not answer.
     void callRunningCopy();
 
-    // The lock file acquire() uses: in $XDG_RUNTIME_DIR, else in the temp
-    // folder, else in the cache folder, whichever first gives a regular file
-    // of this user's.
-    QString lockFilePath() const { return m_lockPath; }
+private:
+    // Beside the lock file: nopi.socket for nopi.lock.
     QString socketPath() const;
 
-private:
-    int m_lockFd = -1;
+    // The lock file in use: in $XDG_RUNTIME_DIR, else in the temp folder,
+    // else in the cache folder, whichever first gives a regular file of this
+    // user's. Empty when none could be used.
     QString m_lockPath;
+    int m_lockFd = -1;
     std::unique_ptr<QLocalServer> m_server;
 };
