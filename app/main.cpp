@@ -1,18 +1,24 @@
 // Nopi: sticky notes on the desktop.
 //
-// Form1       (app/)     the launcher strip: start-up, new-note button, quit
-// Desktop     (app/)     owns the windows, lets them open one another, tells of file trouble
-// SingleInstance (app/)  one copy per user; a later start calls the running one forward
-// Platform    (app/)     command line, X11 over native Wayland, autostart entry, font names
-// Form2       (editor/)  the edit screen for one note
-// FontDialog  (editor/)  the edit screen's font choice
-// NoteForm    (notes/)   one note window, Form3 … Form17, with its alarm tick
-// NoteAlarm   (notes/)   when a tick fires, blinks or does nothing
-// AlarmSound  (notes/)   the alarm's sound player
-// Module1     (store/)   Load/SaveNoteSettings, the shared record and flags
-// ProfileFile (store/)   nopi.ini on bytes; Cp932 at its boundary
-// Forms       (store/)   the windows' registry, filled by Desktop
-// WindowProcedures (store/) topmost band, window shapes, dragging, twips
+// Form1            (app/)    the launcher strip: start-up, new-note button, quit
+// Desktop          (app/)    owns the windows, lets them open one another, tells of file trouble
+// SingleInstance   (app/)    one copy per user; a later start calls the running one forward
+// Platform         (app/)    command line, X11 over native Wayland, autostart entry, font names
+// Form2            (editor/) the edit screen for one note
+// FontDialog       (editor/) the edit screen's font choice
+// NoteForm         (notes/)  one note window, Form3 … Form17, with its alarm tick
+// NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
+// AlarmSound       (notes/)  the alarm's sound player and where its file is
+// Module1          (store/)  Load/SaveNoteSettings, the shared record and flags
+// NoteSettings     (store/)  one section's 13 keys, their names and defaults
+// NoteLook         (store/)  a section's colour and font as the screen shows them
+// AlarmTime        (store/)  A_TIME packed and unpacked, the alarm line
+// ProfileFile      (store/)  nopi.ini on bytes
+// Cp932            (store/)  the file's Shift-JIS at its boundary
+// Clock            (store/)  the one clock, which tests set
+// Forms            (store/)  the windows' registry, filled by Desktop
+// ImageControl     (store/)  a clickable picture at the screen's scale
+// WindowProcedures (store/)  topmost band, window shapes, dragging, twips
 
 #include "app/Desktop.h"
 #include "app/Form1.h"

@@ -74,7 +74,6 @@ launch "with another host's lock in nopi.lock"
 stop_copy
 head -c 300 /dev/urandom > "$LOCK"
 launch "with garbage in nopi.lock"
-NORMAL_MS=$START_MS
 require "the note Form3 appears" 10 has_window Form3
 FORM3=$(window_of Form3)
 snapshot running
@@ -163,7 +162,9 @@ check "closing left nopi.ini byte for byte" unchanged_since running
 eventually "no window of the program is left" 3 test -z "$(viewable_windows)"
 
 # ---- A killed copy's socket --------------------------------------------------------
+check "a clean end takes its socket away" test ! -e "$SOCKET"
 launch "after a clean end"
+NORMAL_MS=$START_MS
 kill -9 "$NOPI_PID"
 wait "$NOPI_PID" 2> /dev/null
 NOPI_PID=""
