@@ -3,6 +3,10 @@
 #include "app/Form1.h"
 #include "editor/Form2.h"
 #include "notes/NoteForm.h"
+#include "store/WindowProcedures.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
 
 Desktop::Desktop() : m_form1(std::make_unique<Form1>())
 {
@@ -10,6 +14,7 @@ Desktop::Desktop() : m_form1(std::make_unique<Form1>())
 
 Desktop::~Desktop()
 {
+    delete m_problemBox;
     delete m_editScreen;
     for (QPointer<NoteForm> &note : m_notes)
         delete note;
@@ -67,4 +72,19 @@ void Desktop::openEditScreen()
 QWidget *Desktop::editScreen()
 {
     return m_editScreen;
+}
+
+void Desktop::showProblem(const QString &text)
+{
+    if (m_problemBox) {
+        m_problemBox->setText(text);
+        return;
+    }
+    m_problemBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nopi"), text, QMessageBox::Ok);
+    NameWindow(m_problemBox, QStringLiteral("NopiProblem"));
+    m_problemBox->setAttribute(Qt::WA_DeleteOnClose);
+    m_problemBox->setWindowModality(Qt::NonModal);
+    // Plain buttons, as in the program's other boxes.
+    m_problemBox->button(QMessageBox::Ok)->setIcon(QIcon());
+    m_problemBox->show();
 }

@@ -11,6 +11,7 @@
 class Form1;
 class Form2;
 class NoteForm;
+class QMessageBox;
 
 // Owns the program's windows: the launcher for the whole run, a note window
 // per slot in use, and at most one edit screen.
@@ -31,8 +32,14 @@ public:
     void openEditScreen() override;
     QWidget *editScreen() override;
 
+    // Tells the user of a trouble with the settings file, in a box that waits
+    // for nobody: the notes' ticks and alarms go on behind it. One box at a
+    // time; a later word replaces the text of the one on screen.
+    void showProblem(const QString &text);
+
 private:
     std::unique_ptr<Form1> m_form1;
     std::array<QPointer<NoteForm>, NoteSlots::Last + 1> m_notes;
     QPointer<Form2> m_editScreen;
+    QPointer<QMessageBox> m_problemBox;
 };

@@ -11,13 +11,52 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include <xcb/xcb.h>
+
 namespace Def = Definitions::Form1;
+
+namespace {
+
+// Starting the program again is the user's own request for it. Window
+// managers that keep programs from taking the focus (mutter, kwin) honour
+// such a request when it comes as a desktop tool's, with no time of its own;
+// openbox takes either.
+void askWindowManagerToActivate(QWidget *window)
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    static const char name[] = "_NET_ACTIVE_WINDOW";
+    xcb_intern_atom_reply_t *atom =
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr);
+    if (!atom)
+        return;
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = static_cast<xcb_window_t>(window->winId());
+    request.type = atom->atom;
+    request.data.data32[0] = 2; // from a desktop tool: the user asked
+    request.data.data32[1] = XCB_CURRENT_TIME;
+    free(atom);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char *>(&request));
+    xcb_flush(connection);
+}
+
+}
 
 Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     NameWindow(this, QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(Def::DesignCaption));
     setMouseTracking(true);
+    // Its tool tip is its only word; it must show whichever window is active.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    setAccessibleName(QStringLiteral("Nopi"));
+    setAccessibleDescription(QStringLiteral("付箋紙のランチャー。新規作成ボタンで付箋紙を作ります。"));
     resize(PixelsFromTwips(Def::FullWidth, TwipsPerPixelX()), PixelsFromTwips(Def::Height, TwipsPerPixelY()));
 
     // The client strip carries the card as its background picture; the frame
@@ -34,12 +73,16 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Picture1->setGeometry(PixelsFromTwips(Def::Picture1));
     Picture1->setPixmap(LoadPicture(Def::NewNotePicture));
     Picture1->setToolTip(QString::fromUtf8(Def::Picture1ToolTip));
+    Picture1->setAccessibleName(QString::fromUtf8(Def::Picture1ToolTip));
+    Picture1->setAccessibleDescription(QStringLiteral("新しい付箋紙の編集画面を開きます。"));
     connect(Picture1, &ImageControl::clicked, this, &Form1::Picture1_Click);
 
     Image1 = new ImageControl(m_client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(PixelsFromTwips(Def::Image1));
     Image1->setPixmap(LoadPicture(Def::QuitPicture));
+    Image1->setAccessibleName(QStringLiteral("終了"));
+    Image1->setAccessibleDescription(QStringLiteral("Nopi を終了します。付箋紙は保存済みで、次の起動で元に戻ります。"));
     Image1->hide();
     connect(Image1, &ImageControl::clicked, this, &Form1::Image1_Click);
 
@@ -60,8 +103,12 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 
 bool Form1::Form_Load()
 {
-    if (!m_instance.acquire())
+    if (!m_instance.acquire()) {
+        // Whoever started the program again is looking for it.
+        m_instance.callRunningCopy();
         return false;
+    }
+    m_instance.listen([this] { comeForward(); });
     RemoveStaleSaveFiles();
 
     CurrentSection = LauncherSection();
@@ -94,6 +141,12 @@ bool Form1::Form_Load()
     LauncherRefresh = 2;
     followRefresh();
     return true;
+}
+
+void Form1::comeForward()
+{
+    BringForward(this);
+    askWindowManagerToActivate(this);
 }
 
 void Form1::setWidthTwips(int twips)
@@ -179,7 +232,9 @@ void Form1::Form_MouseDown(QMouseEvent *event)
 void Form1::Timer1_Timer()
 {
     if (!Image1->isHidden())
-        Image1->hide();
+        Image1->setAccessibleName(QStringLiteral("終了"));
+    Image1->setAccessibleDescription(QStringLiteral("Nopi を終了します。付箋紙は保存済みで、次の起動で元に戻ります。"));
+    Image1->hide();
     if (EditScreenOpen == 1)
         return;
     if (LauncherRefresh == 2) {

@@ -39,6 +39,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Answers a later start of the program: the launcher is shown, raised
+    // and made the active window.
+    void comeForward();
+
     SingleInstance m_instance;
     QLabel *m_client = nullptr;
     ImageControl *Picture1 = nullptr;

@@ -1,26 +1,72 @@
 // Nopi: sticky notes on the desktop.
 //
-// Form1       (app/)     the launcher strip: start-up, new-note button, quit
-// Desktop     (app/)     owns the windows and lets them open one another
-// Form2       (editor/)  the edit screen for one note
-// NoteForm    (notes/)   one note window, Form3 … Form17, with its alarm tick
-// NoteAlarm   (notes/)   when a tick fires, blinks or does nothing
-// AlarmSound  (notes/)   the alarm's sound player
-// Module1     (store/)   Load/SaveNoteSettings, the shared record and flags
-// ProfileFile (store/)   nopi.ini on bytes; Cp932 at its boundary
-// WindowProcedures (store/) topmost band, window shapes, dragging, twips
+// Form1            (app/)    the launcher strip: start-up, new-note button, quit
+// Desktop          (app/)    owns the windows, lets them open one another, tells of file trouble
+// SingleInstance   (app/)    one copy per user; a later start calls the running one forward
+// Platform         (app/)    command line, X11 over native Wayland, autostart entry, font names
+// Form2            (editor/) the edit screen for one note
+// FontDialog       (editor/) the edit screen's font choice
+// NoteForm         (notes/)  one note window, Form3 … Form17, with its alarm tick
+// NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
+// AlarmSound       (notes/)  the alarm's sound player and where its file is
+// Module1          (store/)  Load/SaveNoteSettings, the shared record and flags
+// NoteSettings     (store/)  one section's 13 keys, their names and defaults
+// NoteLook         (store/)  a section's colour and font as the screen shows them
+// AlarmTime        (store/)  A_TIME packed and unpacked, the alarm line
+// ProfileFile      (store/)  nopi.ini on bytes
+// Cp932            (store/)  the file's Shift-JIS at its boundary
+// Clock            (store/)  the one clock, which tests set
+// Forms            (store/)  the windows' registry, filled by Desktop
+// ImageControl     (store/)  a clickable picture at the screen's scale
+// WindowProcedures (store/)  topmost band, window shapes, dragging, twips
 
 #include "app/Desktop.h"
 #include "app/Form1.h"
 #include "app/Platform.h"
+#include "store/Module1.h"
 #include "ui/Definitions.h"
 
 #include <QApplication>
 #include <QIcon>
 
+namespace {
+
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+QString saveProblemText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("設定ファイルに保存できません。\n\n%1\n%2\n\n"
+                          "付箋紙は画面に残っています。保存できるようになったら、次の変更のときにまとめて保存します。")
+            .arg(path, reason);
+}
+
+QString unreadableFileText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("設定ファイルを読み込めません。\n\n%1\n%2\n\n"
+                          "付箋紙を表示せずに起動しました。このファイルには手を加えていません。")
+            .arg(path, reason);
+}
+
+}
+
 int main(int argc, char *argv[])
 {
-    Platform::preferX11();
+    // Options are answered before anything else: no window, no lock, no
+    // settings file, no word to a running copy.
+    const Platform::Request request = Platform::parseArguments(argumentsOf(argc, argv));
+    if (request.action != Platform::Request::Run) {
+        QCoreApplication core(argc, argv);
+        return Platform::carryOut(request);
+    }
+    if (!Platform::chooseWindowSystem())
+        return 1;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nopi"));
     QApplication::setWindowIcon(QIcon(QString::fromUtf8(Definitions::Icon)));
@@ -29,8 +75,15 @@ int main(int argc, char *argv[])
 
     Desktop desktop;
     Forms::install(&desktop);
+    SetSaveProblemHandler([&desktop](const QString &path, const QString &reason) {
+        desktop.showProblem(saveProblemText(path, reason));
+    });
     if (!desktop.form1().Form_Load())
         return 0;
     desktop.form1().show();
-    return QApplication::exec();
+    if (const QString problem = SettingsFileProblem(); !problem.isEmpty())
+        desktop.showProblem(unreadableFileText(SettingsFilePath(), problem));
+    const int status = QApplication::exec();
+    SetSaveProblemHandler(nullptr);
+    return status;
 }

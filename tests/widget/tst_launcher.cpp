@@ -1,5 +1,6 @@
 // The launcher: start-up from the file, note slots, the new-note button, its
-// shape and width, the refresh countdown, the quit icon and the single copy.
+// shape and width, the refresh countdown, the quit icon, the single copy, and
+// what is decided before any window exists: the command line and the display.
 
 #include "WidgetFixture.h"
 #include "store/ImageControl.h"
@@ -49,6 +50,12 @@ private slots:
     void shouldClearWhatAKilledSaveLeft();
     void shouldRefuseASecondCopy();
     void shouldTakeOverTheLockOfAKilledCopy();
+    void shouldReadTheCommandLine_data();
+    void shouldReadTheCommandLine();
+    void shouldRunOnX11WheneverADisplayAnswers_data();
+    void shouldRunOnX11WheneverADisplayAnswers();
+    void shouldStartThisProgramAtLogin_data();
+    void shouldStartThisProgramAtLogin();
 };
 
 void TestLauncher::shouldShowExactlyTheNotesInUse()
@@ -228,8 +235,8 @@ void TestLauncher::shouldTakeOverTheLockOfAKilledCopy()
     WidgetFixture fixture;
     const pid_t child = fork();
     if (child == 0) {
-        QLockFile lock(SingleInstance::lockFilePath());
-        lock.tryLock(0);
+        SingleInstance instance;
+        instance.acquire();
         // Killed without a chance to unlock.
         raise(SIGKILL);
         _exit(0);
@@ -237,9 +244,93 @@ void TestLauncher::shouldTakeOverTheLockOfAKilledCopy()
     int status = 0;
     waitpid(child, &status, 0);
     QVERIFY(WIFSIGNALED(status));
-    QVERIFY(QFileInfo::exists(SingleInstance::lockFilePath()));
+    QVERIFY(QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/nopi.lock")));
 
     QVERIFY(fixture.launcher().Form_Load());
+}
+
+using Action = Platform::Request::Action;
+
+void TestLauncher::shouldReadTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+
+    QTest::newRow("nothing: run") << QStringList{} << int(Action::Run);
+    QTest::newRow("a session manager's restart: run") << QStringList{"-session", "10d3"} << int(Action::Run);
+    QTest::newRow("--help") << QStringList{"--help"} << int(Action::Help);
+    QTest::newRow("-h") << QStringList{"-h"} << int(Action::Help);
+    QTest::newRow("--version") << QStringList{"--version"} << int(Action::Version);
+    QTest::newRow("--autostart on") << QStringList{"--autostart", "on"} << int(Action::AutostartOn);
+    QTest::newRow("--autostart off") << QStringList{"--autostart", "off"} << int(Action::AutostartOff);
+    QTest::newRow("--autostart=off") << QStringList{"--autostart=off"} << int(Action::AutostartOff);
+    QTest::newRow("--autostart alone") << QStringList{"--autostart"} << int(Action::Misuse);
+    QTest::newRow("--autostart yes") << QStringList{"--autostart", "yes"} << int(Action::Misuse);
+    QTest::newRow("--autostart on off") << QStringList{"--autostart", "on", "off"} << int(Action::Misuse);
+    QTest::newRow("--bogus") << QStringList{"--bogus"} << int(Action::Misuse);
+    QTest::newRow("a stray word") << QStringList{"notes.ini"} << int(Action::Misuse);
+    QTest::newRow("--help --version") << QStringList{"--help", "--version"} << int(Action::Misuse);
+    QTest::newRow("-session without its id") << QStringList{"-session"} << int(Action::Misuse);
+    // Qt's own options would undo the choice of X11.
+    QTest::newRow("-platform wayland") << QStringList{"-platform", "wayland"} << int(Action::Misuse);
+}
+
+void TestLauncher::shouldReadTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    const Platform::Request request = Platform::parseArguments(arguments);
+    QCOMPARE(int(request.action), action);
+    QCOMPARE(request.problem.isEmpty(), action != int(Action::Misuse));
+}
+
+void TestLauncher::shouldRunOnX11WheneverADisplayAnswers_data()
+{
+    QTest::addColumn<QByteArray>("requested");
+    QTest::addColumn<bool>("xDisplay");
+    QTest::addColumn<QByteArray>("chosen");
+
+    QTest::newRow("nothing asked") << QByteArray() << true << QByteArray("xcb");
+    QTest::newRow("wayland") << QByteArray("wayland") << true << QByteArray("xcb");
+    QTest::newRow("wayland-egl") << QByteArray("wayland-egl") << true << QByteArray("xcb");
+    QTest::newRow("wayland;xcb") << QByteArray("wayland;xcb") << true << QByteArray("xcb");
+    QTest::newRow("offscreen, no display") << QByteArray("offscreen") << false << QByteArray("offscreen");
+    QTest::newRow("offscreen with options") << QByteArray("offscreen:fontconfig") << true
+                                            << QByteArray("offscreen:fontconfig");
+    QTest::newRow("minimal") << QByteArray("minimal") << true << QByteArray("minimal");
+    QTest::newRow("no display") << QByteArray() << false << QByteArray();
+    QTest::newRow("wayland, no X display") << QByteArray("wayland") << false << QByteArray();
+    QTest::newRow("xcb;offscreen, no display") << QByteArray("xcb;offscreen") << false << QByteArray();
+}
+
+void TestLauncher::shouldRunOnX11WheneverADisplayAnswers()
+{
+    QFETCH(QByteArray, requested);
+    QFETCH(bool, xDisplay);
+    QFETCH(QByteArray, chosen);
+    QCOMPARE(Platform::windowSystemFor(requested, xDisplay), chosen);
+}
+
+void TestLauncher::shouldStartThisProgramAtLogin_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("onPath");
+    QTest::addColumn<QString>("exec");
+
+    QTest::newRow("found on PATH") << "/usr/libexec/nopi/nopi" << "/usr/libexec/nopi/nopi" << "nopi";
+    QTest::newRow("another nopi on PATH") << "/opt/nopi/nopi" << "/usr/libexec/nopi/nopi" << "/opt/nopi/nopi";
+    QTest::newRow("not on PATH") << "/home/ann/nopi/build/nopi" << "" << "/home/ann/nopi/build/nopi";
+    QTest::newRow("a blank in the path") << "/home/ann/My Apps/nopi" << "" << "\"/home/ann/My Apps/nopi\"";
+    QTest::newRow("a percent sign") << "/home/ann/100%/nopi" << "" << "/home/ann/100%%/nopi";
+    QTest::newRow("a dollar and a quote") << "/home/ann/$x\"/nopi" << "" << "\"/home/ann/\\\\$x\\\\\"/nopi\"";
+}
+
+void TestLauncher::shouldStartThisProgramAtLogin()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, onPath);
+    QFETCH(QString, exec);
+    QCOMPARE(Platform::desktopExec(program, onPath), exec);
 }
 
 QTEST_MAIN(TestLauncher)
