@@ -15,10 +15,6 @@
 
 #include <cstdio>
 
-#ifndef NOPI_VERSION
-#define NOPI_VERSION "1.0.0"
-#endif
-
 namespace {
 
 void print(FILE *stream, const QString &text)

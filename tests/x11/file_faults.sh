@@ -52,12 +52,9 @@ after_fault() {
 
 ini_get_is() { [ "$(ini_get "$1" "$2")" = "$3" ]; }
 
-# The message box that tells of a failed save: a window of ours titled "Nopi".
-message_boxes() { xdotool search --onlyvisible --class '^nopi$' --name '^Nopi$' 2> /dev/null; }
-has_message_box() { [ -n "$(message_boxes)" ]; }
-close_message_boxes() {
+close_problem_boxes() {
     local id
-    for id in $(message_boxes); do
+    for id in $(problem_box_ids); do
         xdotool windowactivate --sync "$id" key Escape 2> /dev/null
     done
 }
@@ -103,8 +100,8 @@ write_fixture > "$INI"
 chmod 444 "$INI"
 drag 760 $(($(form5_y) + 40)) 0 30
 after_fault "read-only file"
-eventually "read-only file: the failure is told in a message box" 5 has_message_box
-close_message_boxes
+eventually "read-only file: the failure is told in a message box" 5 has_problem_box
+close_problem_boxes
 chmod 644 "$INI"
 one_change "read-only file"
 
@@ -115,7 +112,7 @@ chmod 555 "$CONFIG_DIR/nopi"
 drag 760 $(($(form5_y) + 40)) 0 30
 after_fault "read-only folder"
 chmod 755 "$CONFIG_DIR/nopi"
-close_message_boxes
+close_problem_boxes
 one_change "read-only folder"
 
 # ---- A folder in its place ---------------------------------------------------------------
@@ -124,14 +121,14 @@ mkdir "$INI"
 after_fault "a folder"
 rmdir "$INI"
 eventually "a folder, removed: the notes write themselves back, whole" 5 notes_whole
-close_message_boxes
+close_problem_boxes
 
 # ---- The disk full ----------------------------------------------------------------------
 touch "$FULL_FLAG"
 drag 760 $(($(form5_y) + 40)) 0 30
 after_fault "disk full"
 rm -f "$FULL_FLAG"
-close_message_boxes
+close_problem_boxes
 one_change "disk full"
 
 # ---- A restart shows them all -----------------------------------------------------

@@ -6,9 +6,7 @@
 . "$(dirname "$0")/lib.sh"
 
 # The message boxes Nopi shows of a trouble with its file; titled "Nopi".
-problem_boxes() { viewable_windows | awk '$1 == "NopiProblem"' | wc -l; }
-has_problem_box() { [ "$(problem_boxes)" -ge 1 ] && window_titled Nopi > /dev/null; }
-at_most_one_problem_box() { [ "$(problem_boxes)" -le 1 ]; }
+at_most_one_problem_box() { [ "$(problem_box_ids | wc -l)" -le 1 ]; }
 is_fifo() { [ -p "$INI" ]; }
 
 # run_without_display NAME VAR=VALUE...: the program in an environment with no

@@ -328,6 +328,11 @@ under_pointer() {
 shows_window_at() { [ "$(under_pointer "$1" "$2")" != "$ROOT_ID" ]; }
 shows_root_at() { [ "$(under_pointer "$1" "$2")" = "$ROOT_ID" ]; }
 
+# problem_box_ids: the message boxes that tell of a settings file that cannot
+# be read or saved.
+problem_box_ids() { viewable_windows | awk '$1 == "NopiProblem" { print $2 }'; }
+has_problem_box() { [ -n "$(problem_box_ids)" ] && window_titled Nopi > /dev/null; }
+
 # window_titled TEXT: a mapped window whose name is exactly TEXT.
 window_titled() {
     local id
