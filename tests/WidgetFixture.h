@@ -48,6 +48,17 @@ public:
         return note(slot);
     }
 
+    // Opens the edit screen as the launcher's new-note button or a note's
+    // double-click does.
+    Form2 *openEditScreen(int slot)
+    {
+        EditScreenOpen = 1;
+        EditSection = NoteSection(slot);
+        UseSharedRecord = 1;
+        m_desktop->openEditScreen();
+        return editScreen();
+    }
+
     static void setTime(const QDateTime &now) { Clock::setFixed(now); }
 
 private:

@@ -18,15 +18,6 @@ namespace {
 
 namespace Def = Definitions::Form2;
 
-Form2 *openEditScreen(WidgetFixture &fixture, int slot)
-{
-    EditScreenOpen = 1;
-    EditSection = NoteSection(slot);
-    UseSharedRecord = 1;
-    fixture.desktop().openEditScreen();
-    return fixture.editScreen();
-}
-
 const Def::Control &definitionOf(const QString &name)
 {
     for (const Def::Control &control : Def::Controls) {
@@ -41,7 +32,7 @@ const Def::Control &definitionOf(const QString &name)
 QWidget *windowNamed(WidgetFixture &fixture, const QString &window)
 {
     if (window == QLatin1String("edit"))
-        return openEditScreen(fixture, 5);
+        return fixture.openEditScreen(5);
     if (window == QLatin1String("launcher"))
         return &fixture.launcher();
     const int slot = window.mid(4).toInt();
@@ -178,7 +169,7 @@ void TestDefinitions::shouldFitEachCaption()
 {
     QFETCH(QString, control);
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 5);
+    Form2 *screen = fixture.openEditScreen(5);
     auto *widget = screen->findChild<QWidget *>(control);
     QVERIFY(widget);
     const QString caption = captionOf(widget);
@@ -267,7 +258,7 @@ void TestDefinitions::shouldNameEachFieldForScreenReaders()
     QFETCH(QString, control);
     QFETCH(QString, name);
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 5);
+    Form2 *screen = fixture.openEditScreen(5);
     QAccessibleInterface *field = QAccessible::queryAccessibleInterface(child<QWidget>(screen, qPrintable(control)));
     QVERIFY(field);
     QCOMPARE(field->text(QAccessible::Name), name);
@@ -304,7 +295,7 @@ void TestDefinitions::shouldTabInDefinitionOrder()
     record.ALARM = alarm;
     record.A_TIME = aTime;
     fixture.save(NoteSection(3), record);
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     screen->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(screen));
 
@@ -319,7 +310,7 @@ void TestDefinitions::shouldTabInDefinitionOrder()
 void TestDefinitions::shouldDrawItsOwnFrameAroundTheClientArea()
 {
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 5);
+    Form2 *screen = fixture.openEditScreen(5);
     QVERIFY(screen->windowFlags() & Qt::FramelessWindowHint);
     // 3-pixel border, 21-pixel caption strip, 340 x 159 client.
     QCOMPARE(screen->size(), QSize(346, 186));
@@ -331,7 +322,7 @@ void TestDefinitions::shouldDrawItsOwnFrameAroundTheClientArea()
 void TestDefinitions::shouldPutTheAlarmTitleInTheFramesTopLine()
 {
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 5);
+    Form2 *screen = fixture.openEditScreen(5);
     auto *frame = child<QGroupBox>(screen, "Frame1");
     const QImage image = frame->grab().toImage();
     const QRgb face = image.pixel(frame->width() / 2, frame->height() / 2);

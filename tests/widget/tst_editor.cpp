@@ -20,17 +20,6 @@ namespace {
 
 const QDate Monday(2026, 12, 7);
 
-// Opens the edit screen as the launcher's new-note button or a note's
-// double-click does.
-Form2 *openEditScreen(WidgetFixture &fixture, int slot)
-{
-    EditScreenOpen = 1;
-    EditSection = NoteSection(slot);
-    UseSharedRecord = 1;
-    fixture.desktop().openEditScreen();
-    return fixture.editScreen();
-}
-
 QLineEdit *field(Form2 *screen, const char *name)
 {
     return child<QLineEdit>(screen, name);
@@ -161,7 +150,7 @@ private slots:
 void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(14, 40, 0)));
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
 
     auto *text = child<QPlainTextEdit>(screen, "Text1");
     QCOMPARE(text->toPlainText(), QStringLiteral(" "));
@@ -204,7 +193,7 @@ void TestEditor::shouldOpenOnTheMonitorThatHoldsThePointer()
     QCOMPARE(QGuiApplication::screens().size(), 2);
     WidgetFixture fixture;
     QCursor::setPos(pointer);
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     QCursor::setPos(QPoint(0, 0));
 
     QCOMPARE(screen->frameGeometry(), QRect(place, QSize(346, 186)));
@@ -251,7 +240,7 @@ void TestEditor::shouldOpenTheAlarmFields()
     record.A_TIME = aTime;
     fixture.save(NoteSection(3), record);
 
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     QCOMPARE(alarmFields(screen), texts);
     QCOMPARE(child<QCheckBox>(screen, "Check1")->isChecked(), dated);
     QCOMPARE(visibleAlarmFields(screen), visible);
@@ -268,7 +257,7 @@ void TestEditor::shouldOpenStoredTextWithItsLineBreaks()
     record.NAIYOU = QStringLiteral("a⇔b⇔⇔c");
     record.B_Color = 12648384;
     fixture.save(NoteSection(3), record);
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     auto *text = child<QPlainTextEdit>(screen, "Text1");
     QCOMPARE(text->toPlainText(), QStringLiteral("a\nb\n\nc"));
     QCOMPARE(text->palette().color(QPalette::Base), QColor(0xC0, 0xFF, 0xC0));
@@ -277,7 +266,7 @@ void TestEditor::shouldOpenStoredTextWithItsLineBreaks()
 void TestEditor::shouldKeepTypedValuesWhenSwitching()
 {
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     setAlarm(screen, QStringLiteral("07"), QStringLiteral("45"), true, QStringLiteral("03"), QStringLiteral("14"));
     QCOMPARE(SharedRecord.ALARM, 1);
 
@@ -328,7 +317,7 @@ void TestEditor::shouldCheckTheAlarmOnOk()
     QFETCH(int, aTime);
     WidgetFixture fixture(QDateTime(QDate(year, 1, 10), QTime(8, 0)));
     fixture.write("[FORM1]\r\nPOJIX= 15\r\n");
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     const bool dated = fields.size() == 4;
     setAlarm(screen, fields[0], fields[1], dated, dated ? fields[2] : QString(), dated ? fields[3] : QString());
 
@@ -354,7 +343,7 @@ void TestEditor::shouldCheckTheAlarmOnOk()
 void TestEditor::shouldRefuseTextTheFileCannotHold()
 {
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     child<QPlainTextEdit>(screen, "Text1")->setPlainText(QStringLiteral("lunch 🍱"));
     OkResult result = pressOk(screen);
     QCOMPARE(result.messages, 1);
@@ -418,7 +407,7 @@ void TestEditor::shouldNarrowTheLauncherWhenNoSlotIsLeft()
     for (int slot = 4; slot < 4 + othersInUse; ++slot)
         fixture.save(NoteSection(slot), noteRecord());
     fixture.launcher().setWidthTwips(1277);
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     QCOMPARE(pressOk(screen).messages, 0);
 
     QCOMPARE(fixture.launcher().widthTwips(), width);
@@ -432,7 +421,7 @@ void TestEditor::shouldStepThroughTheFourColours()
     NoteSettings record = noteRecord();
     record.B_Color = 12632319;
     fixture.save(NoteSection(3), record);
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     auto *color = child<QPushButton>(screen, "Command3");
 
     QList<int> seen;
@@ -447,7 +436,7 @@ void TestEditor::shouldStepThroughTheFourColours()
     screen->Command2_Click();
     record.B_Color = 255;
     fixture.save(NoteSection(4), record);
-    screen = openEditScreen(fixture, 4);
+    screen = fixture.openEditScreen(4);
     child<QPushButton>(screen, "Command3")->click();
     QCOMPARE(SharedRecord.B_Color, 8454143);
 }
@@ -471,7 +460,7 @@ void TestEditor::shouldTakeTheFontFromTheDialog()
     QFETCH(bool, bold);
     QFETCH(int, expectedSize);
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
 
     QFont wanted(family);
     wanted.setPointSizeF(size);
@@ -512,7 +501,7 @@ void TestEditor::shouldTakeTheFontFromTheDialog()
 void TestEditor::shouldOfferRealFacesOnly()
 {
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     QStringList families;
     QString shown;
     QStringList buttonsWithIcons;
@@ -560,7 +549,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     const QByteArray before = fixture.bytes();
     const QFont noteFont = child<QLabel>(note, "Label1")->font();
 
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     child<QPushButton>(screen, "Command3")->click();
     {
         ModalAnswer answer([](QWidget *modal) {
@@ -583,7 +572,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     QCOMPARE(fixture.bytes(), before);
     QCOMPARE(child<QLabel>(note, "Label1")->font(), noteFont);
 
-    screen = openEditScreen(fixture, 3);
+    screen = fixture.openEditScreen(3);
     QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x80));
     QCOMPARE(SharedRecord.FSize, 10);
 }
@@ -591,7 +580,7 @@ void TestEditor::shouldWriteNothingOnCancel()
 void TestEditor::shouldShowTheClockInTheCaption()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 5, 7)));
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     screen->Timer1_Timer();
     QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面  < 09:05:07 >  https://nopi.example/"));
 }
@@ -599,7 +588,7 @@ void TestEditor::shouldShowTheClockInTheCaption()
 void TestEditor::shouldMakeANoteByTextTabEnter()
 {
     WidgetFixture fixture;
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     screen->show();
     QVERIFY(QTest::qWaitForWindowActive(screen));
     auto *text = child<QPlainTextEdit>(screen, "Text1");
@@ -644,7 +633,7 @@ void TestEditor::shouldPressNothingOnEnterOutsideTheButtons()
     record.A_TIME = 12251230;
     fixture.save(NoteSection(3), record);
     const QByteArray before = fixture.bytes();
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     showActive(screen);
 
     auto *widget = child<QWidget>(screen, qPrintable(control));
@@ -680,7 +669,7 @@ void TestEditor::shouldTabOntoTheOptionThatIsOn()
     record.ALARM = alarm;
     record.A_TIME = 930;
     fixture.save(NoteSection(3), record);
-    Form2 *screen = openEditScreen(fixture, 3);
+    Form2 *screen = fixture.openEditScreen(3);
     showActive(screen);
 
     child<QWidget>(screen, "Command2")->setFocus(Qt::TabFocusReason);

@@ -3,8 +3,6 @@
 # throw away what was typed: the file is not touched.
 . "$(dirname "$0")/lib.sh"
 
-active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
-
 {
     launcher_section 0 0
     note_section 8 1 16777088 4500 3000 3000 1500 0 0 "eight"

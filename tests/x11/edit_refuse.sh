@@ -3,7 +3,6 @@
 # the screen stays open for a correction, and 23 then goes through.
 . "$(dirname "$0")/lib.sh"
 
-active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
 error_box() { window_titled "エラーメッセージ"; }
 has_error_box() { error_box > /dev/null; }
 lacks_error_box() { ! error_box > /dev/null; }

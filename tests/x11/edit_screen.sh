@@ -4,7 +4,6 @@
 # button or a note's double-click; a window manager's close is Cancel.
 . "$(dirname "$0")/lib.sh"
 
-active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
 frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS 2> /dev/null | sed -n 's/^_NET_FRAME_EXTENTS(CARDINAL) = //p'; }
 # The window manager's parent of a window, which is its frame when it draws one.
 parent_of() { xwininfo -tree -id "$1" 2> /dev/null | awk '/Parent window id:/ { print $4; exit }'; }

@@ -333,6 +333,19 @@ shows_root_at() { [ "$(under_pointer "$1" "$2")" = "$ROOT_ID" ]; }
 problem_box_ids() { viewable_windows | awk '$1 == "NopiProblem" { print $2 }'; }
 has_problem_box() { [ -n "$(problem_box_ids)" ] && window_titled Nopi > /dev/null; }
 
+active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
+pid_gone() { ! kill -0 "$1" 2> /dev/null; }
+
+# tooltip_shown: a tool tip of the program is on screen.
+tooltip_shown() {
+    local id
+    for id in $(xdotool search --class '^nopi$' 2> /dev/null); do
+        xprop -id "$id" _NET_WM_WINDOW_TYPE 2> /dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP || continue
+        xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && return 0
+    done
+    return 1
+}
+
 # window_titled TEXT: a mapped window whose name is exactly TEXT.
 window_titled() {
     local id
@@ -500,6 +513,21 @@ launcher_section() {
 start_and_wait() {
     start_display
     start_nopi "$@"
+    # On a loaded machine a display can come up with a window manager that
+    # never maps what it is asked to (seen with the windows left unmapped at
+    # 0,0). Such a display is replaced once; a program that shows no launcher
+    # on a sound one still fails.
+    if ! wait_until 15 has_window Form1; then
+        echo "# no launcher on display $DISPLAY: $(diagnose | tr '\n' ' ')"
+        stop_pid "$NOPI_PID"
+        stop_pid "$OPENBOX_PID"
+        stop_pid "$XVFB_PID"
+        NOPI_PID=""
+        OPENBOX_PID=""
+        XVFB_PID=""
+        start_display
+        start_nopi "$@"
+    fi
     require "the launcher Form1 appears" 15 has_window Form1
     LAUNCHER=$(window_of Form1)
 }

@@ -3,8 +3,6 @@
 # Enter. The launcher's place is saved on the way, wherever it was dragged.
 . "$(dirname "$0")/lib.sh"
 
-active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
-
 # No nopi.ini at all: the launcher starts at (0,0).
 start_and_wait
 eventually "with no file the launcher is at (0,0)" 5 geometry_is "$LAUNCHER" "0 0 114 70"

@@ -63,14 +63,6 @@ xdotool key Return
 eventually "Enter once more opens the edit screen" 5 has_window Form2
 
 # With the edit screen active, the pointer rests on Form3's close mark.
-tooltip_shown() {
-    local id
-    for id in $(xdotool search --class '^nopi$' 2> /dev/null); do
-        xprop -id "$id" _NET_WM_WINDOW_TYPE 2> /dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP || continue
-        xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && return 0
-    done
-    return 1
-}
 check "Form3 is not the active window" test "$(xdotool getactivewindow)" != "$FORM3"
 geometry "$FORM3"
 xdotool mousemove $((GX + GW - 30)) $((GY + 30)) sleep 0.2 mousemove $((GX + GW - 14)) $((GY + 14)) \

@@ -14,7 +14,6 @@ require "the note Form3 appears" 10 has_window Form3
 # is the file after that.
 snapshot running
 
-pid_gone() { ! kill -0 "$1" 2> /dev/null; }
 launcher_count() { viewable_windows | awk '$1 == "Form1"' | wc -l; }
 
 (nopi_env "$NOPI") > "$WORK/second.log" 2>&1 &

@@ -15,19 +15,8 @@ cp "$INI" "$WORK/fixture.ini"
 LOCK=$WORK/runtime/nopi.lock
 SOCKET=$WORK/runtime/nopi.socket
 
-active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
-pid_gone() { ! kill -0 "$1" 2> /dev/null; }
 launcher_count() { viewable_windows | awk '$1 == "Form1"' | wc -l; }
 
-# tooltip_shown: a tool tip of the program is on screen.
-tooltip_shown() {
-    local id
-    for id in $(xdotool search --class '^nopi$' 2> /dev/null); do
-        xprop -id "$id" _NET_WM_WINDOW_TYPE 2> /dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP || continue
-        xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && return 0
-    done
-    return 1
-}
 
 # launch: starts the program and waits for its launcher; START_MS is how long
 # that took.
