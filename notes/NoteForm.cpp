@@ -59,14 +59,6 @@ QString firstLine(const QString &text)
     return text.left(end - text.begin());
 }
 
-// The numbers of a section, which read back exactly as written (texts lose
-// surrounding blanks and trailing line breaks on the way).
-bool sameNumbers(const NoteSettings &a, const NoteSettings &b)
-{
-    return a.SIYOU == b.SIYOU && a.B_Color == b.B_Color && a.POJIX == b.POJIX && a.POJIY == b.POJIY
-            && a.YOKO == b.YOKO && a.TATE == b.TATE && a.ALARM == b.ALARM && a.A_TIME == b.A_TIME
-            && a.FSize == b.FSize;
-}
 
 }
 
@@ -380,24 +372,21 @@ void NoteForm::Timer1_Timer()
     // only in the file.
     CurrentSection = m_section;
     NoteSettings record;
-    const bool whole = LoadNoteSettings(record) == SectionRead::FromFile;
-    if (m_savePending) {
-        // What the screen shows and the file did not take is written again.
-        record = m_record;
-    } else if (whole) {
-        m_record = record;
+    const SectionRead read = LoadNoteSettings(record);
+    // A missing or damaged section never takes the note off the screen: the
+    // store gives what the note last read or wrote, and the tick goes on
+    // with that.
+    if (read == SectionRead::FromFile)
         m_ticksWithoutSection = 0;
-    } else {
-        // A missing or damaged section never takes the note off the screen:
-        // the tick goes on with what the note last read or wrote.
-        record = m_record;
+    else
         ++m_ticksWithoutSection;
-    }
 
     runAlarm(record, now);
-    if (m_savePending || whole)
+    // What the screen shows and the file did not take is written again at
+    // every tick; the store tells the user of the failure once.
+    if (m_savePending || read == SectionRead::FromFile)
         syncPlaceAndSize(record, m_savePending);
-    else if (writeBackDue())
+    else if (read == SectionRead::FromMemory && writeBackDue())
         syncPlaceAndSize(record, true);
     reenableLabel();
     reapplyRegionWhileRefreshing();
@@ -498,15 +487,8 @@ QRect NoteForm::storedGeometry(const NoteSettings &record) const
 void NoteForm::saveRecord(const NoteSettings &record)
 {
     CurrentSection = m_section;
-    SaveNoteSettings(record);
-    m_record = record;
+    m_savePending = !SaveNoteSettings(record);
     m_ticksWithoutSection = 0;
-    // Whether the file took the save shows only in reading it back. One it
-    // did not take is written again at every tick until it does; the store
-    // tells the user of the failure once.
-    NoteSettings written;
-    CurrentSection = m_section;
-    m_savePending = LoadNoteSettings(written) != SectionRead::FromFile || !sameNumbers(written, record);
 }
 
 void NoteForm::reenableLabel()

@@ -59,9 +59,6 @@ private:
 
     const QString m_section;
     QColor m_color = Qt::black;
-    // What this note last read whole from its section or wrote to it: what
-    // the window shows, kept for a tick that finds the section gone.
-    NoteSettings m_record;
     QDateTime m_previousTick;
     int m_ticksWithoutSection = 0;
     bool m_savePending = false;

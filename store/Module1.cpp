@@ -298,7 +298,7 @@ SectionRead LoadNoteSettings(NoteSettings &record)
     return SectionRead::Defaults;
 }
 
-void SaveNoteSettings(const NoteSettings &record)
+bool SaveNoteSettings(const NoteSettings &record)
 {
     const QByteArray sectionBytes = CurrentSection.toLatin1();
     const std::string_view section(sectionBytes.constData(), size_t(sectionBytes.size()));
@@ -329,7 +329,7 @@ void SaveNoteSettings(const NoteSettings &record)
         for (Remembered &each : store.sections)
             each.pending = false;
         store.lastSaveFailed = false;
-        return;
+        return true;
     }
     if (remembered)
         remembered->pending = true;
@@ -339,6 +339,7 @@ void SaveNoteSettings(const NoteSettings &record)
         store.lastSaveFailed = true;
         reportSaveProblem(problem);
     }
+    return false;
 }
 
 void SetSaveProblemHandler(SaveProblemHandler handler)

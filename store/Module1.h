@@ -37,7 +37,8 @@ SectionRead LoadNoteSettings(NoteSettings &record);
 // section pending. A file in which none of our sections can be found is copied
 // beside itself (nopi.ini.damaged-YYYYMMDD-HHMMSS) before it is first written
 // over; a file that exists but cannot be read is never written over.
-void SaveNoteSettings(const NoteSettings &record);
+// True when the file took the save.
+bool SaveNoteSettings(const NoteSettings &record);
 // Told once per run of failed saves (the first failure after a success or
 // at start), with the file's path and why, in Japanese. The program goes on
 // with what it holds in memory either way.

@@ -6,8 +6,8 @@
 
 FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketime.so.1 2> /dev/null | head -n 1)
 [ -n "$FAKETIME_LIB" ] || { echo "not ok - libfaketime is missing (scripts/setup test installs faketime)"; exit 1; }
-SHIM=$(dirname "$NOPI")/tests/shim/libnopi_faults.so
-[ -f "$SHIM" ] || { echo "not ok - the fault shim is missing at $SHIM"; exit 1; }
+SHIM=${NOPI_FAULTS:-$(dirname "$NOPI")/tests/shim/libnopi_faults.so}
+[ -f "$SHIM" ] || { echo "not ok - the fault shim is missing at $SHIM (build the nopi_faults target)"; exit 1; }
 
 SLOTS="3 4 5 6 7 8 9 10"
 {

@@ -9,8 +9,8 @@
 # unprivileged user when the test is started as root (as in CI).
 . "$(dirname "$0")/lib.sh"
 
-SHIM=$(dirname "$NOPI")/tests/shim/libnopi_faults.so
-[ -f "$SHIM" ] || { echo "not ok - the fault shim is missing at $SHIM"; exit 1; }
+SHIM=${NOPI_FAULTS:-$(dirname "$NOPI")/tests/shim/libnopi_faults.so}
+[ -f "$SHIM" ] || { echo "not ok - the fault shim is missing at $SHIM (build the nopi_faults target)"; exit 1; }
 FULL_FLAG=$WORK/disk-full
 
 AS_USER=()
@@ -55,7 +55,7 @@ ini_get_is() { [ "$(ini_get "$1" "$2")" = "$3" ]; }
 close_problem_boxes() {
     local id
     for id in $(problem_box_ids); do
-        xdotool windowactivate --sync "$id" key Escape 2> /dev/null
+        timeout 3 xdotool windowactivate --sync "$id" key Escape 2> /dev/null
     done
 }
 

@@ -75,7 +75,7 @@ OTHER_PID=$!
 other_window_up() { xdotool search --classname '^other$' > /dev/null; }
 require "another program's window appears" 10 other_window_up
 OTHER=$(xdotool search --classname '^other$' | head -n 1)
-xdotool windowactivate --sync "$OTHER" 2> /dev/null
+timeout 5 xdotool windowactivate --sync "$OTHER" 2> /dev/null
 require "the other program's window is active" 3 active_is "$OTHER"
 WINDOWS_BEFORE=$(viewable_windows | sort)
 
@@ -139,7 +139,7 @@ check "the second start left nopi.ini byte for byte" unchanged_since running
 stop_pid "$OTHER_PID"
 
 # ---- The window manager's close request on the launcher ---------------------------
-xdotool windowactivate --sync "$LAUNCHER" 2> /dev/null
+timeout 5 xdotool windowactivate --sync "$LAUNCHER" 2> /dev/null
 xdotool key --clearmodifiers alt+F4
 if wait_until 5 nopi_exited; then
     pass "Alt+F4 on the launcher ends the program within 5 s"
