@@ -23,11 +23,10 @@
 #include "app/Desktop.h"
 #include "app/Form1.h"
 #include "app/Platform.h"
+#include "store/ImageControl.h"
 #include "store/Module1.h"
-#include "ui/Definitions.h"
 
 #include <QApplication>
-#include <QIcon>
 
 namespace {
 
@@ -69,7 +68,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nopi"));
-    QApplication::setWindowIcon(QIcon(QString::fromUtf8(Definitions::Icon)));
+    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     Platform::registerFontSubstitutes();
 

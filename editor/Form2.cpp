@@ -8,6 +8,7 @@
 #include "store/Clock.h"
 #include "store/Cp932.h"
 #include "store/Forms.h"
+#include "store/ImageControl.h"
 #include "store/Module1.h"
 #include "store/NoteLook.h"
 #include "store/WindowProcedures.h"
@@ -70,7 +71,7 @@ Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     NameWindow(this, QStringLiteral("Form2"));
     setWindowTitle(designCaption());
-    setWindowIcon(QIcon(QString::fromUtf8(Definitions::Icon)));
+    setWindowIcon(ProgramIcon());
     QFont font(QString::fromUtf8(Def::FontName));
     font.setPointSizeF(Def::FontSize);
     setFont(font);

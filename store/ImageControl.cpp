@@ -1,5 +1,7 @@
 #include "store/ImageControl.h"
 
+#include "ui/Definitions.h"
+
 #include <QGuiApplication>
 #include <QMouseEvent>
 
@@ -19,6 +21,14 @@ QPixmap LoadPicture(const char *resourcePath)
         }
     }
     return QPixmap(path);
+}
+
+QIcon ProgramIcon()
+{
+    QIcon icon(QString::fromUtf8(Definitions::Icon));
+    for (const char *path : Definitions::IconSizes)
+        icon.addFile(QString::fromUtf8(path));
+    return icon;
 }
 
 ImageControl::ImageControl(QWidget *parent) : QLabel(parent)

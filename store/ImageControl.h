@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QIcon>
 #include <QLabel>
 
 // One of the program's pictures, at the screen's scale where the resources
 // hold a larger drawing of it.
 QPixmap LoadPicture(const char *resourcePath);
+
+// The program's teddy-bear icon, at every size it is drawn in.
+QIcon ProgramIcon();
 
 // A picture that can be clicked: a click is a left press and release both on
 // the picture.

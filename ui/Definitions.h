@@ -43,6 +43,14 @@ inline constexpr const char *PlusPicture = ":/pictures/plus.png";
 }
 
 inline constexpr const char *Icon = ":/pictures/nopi.png";
+// The same picture drawn at the sizes window switchers and high-dpi title bars
+// ask for.
+inline constexpr const char *IconSizes[] = {
+    ":/icons/hicolor/16x16/nopi.png",
+    ":/icons/hicolor/48x48/nopi.png",
+    ":/icons/hicolor/64x64/nopi.png",
+    ":/icons/hicolor/128x128/nopi.png",
+};
 
 // ---- Note windows (Form3 … Form17) -------------------------------------------
 
