@@ -46,6 +46,16 @@ Step step(const NoteSettings &record, const QDateTime &previousTick, const QDate
         return Step::Blink;
     if (record.ALARM != 1)
         return Step::Nothing;
+    // Ticks half a second apart on one day: the wall-clock times alone tell,
+    // without the time-zone arithmetic of comparing moments twice a second.
+    if (previousTick.date() == now.date() && previousTick.time() <= now.time()) {
+        const qint32 aTime = record.A_TIME;
+        const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
+        const bool itsDay = !AlarmTime::isDated(aTime)
+                || (AlarmTime::month(aTime) == now.date().month() && AlarmTime::day(aTime) % 100 == now.date().day());
+        const bool crossed = aTime >= 0 && time.isValid() && previousTick.time() < time && time <= now.time();
+        return itsDay && crossed ? Step::Fire : Step::Nothing;
+    }
     const std::optional<QDateTime> moment = latestMoment(record.A_TIME, now);
     return moment && *moment > previousTick ? Step::Fire : Step::Nothing;
 }
