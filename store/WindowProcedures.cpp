@@ -21,6 +21,13 @@ constexpr int DefaultTwipsPerPixel = 15;
 // the drag or the grab that made it.
 constexpr int LateNoticeMs = 1000;
 
+// The X connection, or null on a platform without one (offscreen tests).
+xcb_connection_t *xcbConnection()
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
 int twipsPerPixel(qreal dotsPerInch)
 {
     if (dotsPerInch <= 0)
@@ -288,8 +295,7 @@ private:
 // by its distance from the screen's corner.
 bool startWindowManagerResize(QWidget *window, QPoint globalPointer, Qt::Edges edges)
 {
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = xcbConnection();
     if (!connection || !window->windowHandle())
         return false;
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
@@ -433,11 +439,11 @@ void WatchUserPlacement(QWidget *window)
 {
     PlacementState::create(window);
     static bool filtering = false;
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (filtering || !x11 || !x11->connection())
+    xcb_connection_t *connection = xcbConnection();
+    if (filtering || !connection)
         return;
     filtering = true;
-    qApp->installNativeEventFilter(new PlacementFilter(x11->connection()));
+    qApp->installNativeEventFilter(new PlacementFilter(connection));
 }
 
 void MarkUserPlacement(QWidget *window)
@@ -469,8 +475,7 @@ void NameWindow(QWidget *window, const QString &name)
 
 void KeepOutOfTaskbar(QWidget *window)
 {
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = xcbConnection();
     if (!connection)
         return;
     const auto id = static_cast<xcb_window_t>(window->winId());
@@ -485,8 +490,7 @@ void KeepOutOfTaskbar(QWidget *window)
 
 void ClearCaptionAndIcon(QWidget *window)
 {
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = xcbConnection();
     if (!connection)
         return;
     const auto id = static_cast<xcb_window_t>(window->winId());

@@ -336,6 +336,22 @@ has_problem_box() { [ -n "$(problem_box_ids)" ] && window_titled Nopi > /dev/nul
 active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
 pid_gone() { ! kill -0 "$1" 2> /dev/null; }
 
+# second_start NAME: starts the program again beside the running copy and
+# checks that it ends within 3 s with status 0.
+second_start() {
+    local pid
+    (nopi_env "$NOPI") > "$WORK/second.log" 2>&1 &
+    pid=$!
+    if wait_until 3 pid_gone "$pid"; then
+        pass "$1 ends within 3 s"
+        wait "$pid"
+        expect_eq "$1 exits with 0" 0 "$?"
+    else
+        fail "$1 ends within 3 s"
+        kill -9 "$pid" 2> /dev/null
+    fi
+}
+
 # tooltip_shown: a tool tip of the program is on screen.
 tooltip_shown() {
     local id

@@ -16,16 +16,7 @@ snapshot running
 
 launcher_count() { viewable_windows | awk '$1 == "Form1"' | wc -l; }
 
-(nopi_env "$NOPI") > "$WORK/second.log" 2>&1 &
-SECOND=$!
-if wait_until 3 pid_gone "$SECOND"; then
-    pass "a second copy ends within 3 s"
-    wait "$SECOND"
-    expect_eq "the second copy exits with 0" 0 "$?"
-else
-    fail "a second copy ends within 3 s"
-    kill -9 "$SECOND" 2> /dev/null
-fi
+second_start "a second copy"
 check "the second copy left nopi.ini byte for byte" unchanged_since running
 expect_eq "still exactly one launcher" 1 "$(launcher_count)"
 check "the first copy still runs" nopi_running
