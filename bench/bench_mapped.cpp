@@ -50,7 +50,6 @@ struct Window
 {
     xcb_window_t id;
     bool isFrame = false;
-    bool counted = false;
     int classMatches = -1; // unknown until the window has a WM_CLASS
 };
 
@@ -108,8 +107,9 @@ bool classMatches(const xcb_get_property_reply_t *reply, const std::string &name
     return instance == name || windowClass == name;
 }
 
-// Asks the server about every candidate not yet counted; returns how many
-// are counted now. Requests go out together, so this is about one round trip.
+// Asks the server how many of the program's windows are viewable now: a
+// window unmapped again or destroyed no longer counts. Requests go out
+// together, so this is about one round trip.
 int recount(xcb_connection_t *connection, std::vector<Window> &windows, const std::string &name)
 {
     std::vector<xcb_get_property_cookie_t> classCookies(windows.size());
@@ -129,19 +129,19 @@ int recount(xcb_connection_t *connection, std::vector<Window> &windows, const st
     }
     std::vector<xcb_get_window_attributes_cookie_t> cookies(windows.size());
     for (size_t i = 0; i < windows.size(); ++i) {
-        if (windows[i].classMatches == 1 && !windows[i].counted)
+        if (windows[i].classMatches == 1)
             cookies[i] = xcb_get_window_attributes(connection, windows[i].id);
     }
-    int counted = 0;
+    int viewable = 0;
     for (size_t i = 0; i < windows.size(); ++i) {
-        if (windows[i].classMatches == 1 && !windows[i].counted) {
-            xcb_get_window_attributes_reply_t *reply = xcb_get_window_attributes_reply(connection, cookies[i], nullptr);
-            windows[i].counted = reply && !reply->override_redirect && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-            free(reply);
-        }
-        counted += windows[i].counted ? 1 : 0;
+        if (windows[i].classMatches != 1)
+            continue;
+        xcb_get_window_attributes_reply_t *reply = xcb_get_window_attributes_reply(connection, cookies[i], nullptr);
+        if (reply && !reply->override_redirect && reply->map_state == XCB_MAP_STATE_VIEWABLE)
+            ++viewable;
+        free(reply);
     }
-    return counted;
+    return viewable;
 }
 
 Window *find(std::vector<Window> &windows, xcb_window_t id)
@@ -280,9 +280,8 @@ int main(int argc, char *argv[])
         pollfd waitFor = {fd, POLLIN, 0};
         const int ready = poll(&waitFor, 1, int(std::min(250.0, deadline - now)) + 1);
         if (ready == 0) {
-            const int before = counted;
             counted = recount(connection, windows, options.className);
-            if (counted > before) {
+            if (counted >= options.count) {
                 late = true;
                 doneAt = nowMs();
             }
@@ -299,6 +298,11 @@ int main(int argc, char *argv[])
                 }
                 break;
             }
+            case XCB_DESTROY_NOTIFY: {
+                const auto *destroyed = reinterpret_cast<xcb_destroy_notify_event_t *>(event);
+                std::erase_if(windows, [destroyed](const Window &w) { return w.id == destroyed->window; });
+                break;
+            }
             case XCB_REPARENT_NOTIFY: {
                 const auto *reparented = reinterpret_cast<xcb_reparent_notify_event_t *>(event);
                 if (Window *frame = find(windows, reparented->parent))
@@ -308,9 +312,8 @@ int main(int argc, char *argv[])
             case XCB_MAP_NOTIFY: {
                 if (counted >= options.count)
                     break;
-                const int before = counted;
                 counted = recount(connection, windows, options.className);
-                if (counted > before)
+                if (counted >= options.count)
                     doneAt = at;
                 break;
             }
