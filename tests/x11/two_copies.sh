@@ -27,6 +27,7 @@ waiters_at_gate() {
 }
 
 start_behind_gate() {
+    # shellcheck disable=SC2016 # the inner shell expands its own arguments
     (nopi_env sh -c 'flock -s "$1" true; exec "$2"' gate "$GATE" "$NOPI") >> "$WORK/nopi.log" 2>&1 8>&- &
 }
 
@@ -41,6 +42,7 @@ quickly() {
     done
 }
 
+one_has_ended() { pid_gone "$FIRST" || pid_gone "$SECOND"; }
 launcher_count() { viewable_windows | awk '$1 == "Form1"' | wc -l; }
 lock_free() { flock -n "$LOCK" true; }
 
@@ -62,7 +64,7 @@ for round in $(seq "$ROUNDS"); do
     exec 8>&-
 
     # Whichever ends first is the one that lost the lock.
-    if ! quickly 10 eval 'pid_gone $FIRST || pid_gone $SECOND'; then
+    if ! quickly 10 one_has_ended; then
         fail "round $round: one of the two copies ends within 10 s"
         stop_pid "$FIRST"
         stop_pid "$SECOND"
