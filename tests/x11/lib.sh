@@ -594,18 +594,19 @@ stop_sound_server_then_clean_up() {
 pactl_quiet() { HOME="$WORK/pulse" pactl "$@" 2> /dev/null; }
 sound_server_answers() { pactl_quiet info > /dev/null; }
 
-# sound_streams_of PID: how many playback streams the process has open on the
-# server; fails when the server does not answer, so that no answer never
-# passes for silence.
-sound_streams_of() {
+# sound_streams: how many playback streams the server holds. The server is
+# the test's own, so every one is the program's, whichever part of it plays.
+# It fails when the server does not answer, so that no answer never passes
+# for silence.
+sound_streams() {
     local streams
-    streams=$(pactl_quiet list sink-inputs) || return 1
-    grep -c "application.process.id = \"$1\"" <<< "$streams"
+    streams=$(pactl_quiet list short sink-inputs) || return 1
+    grep -c . <<< "$streams"
     return 0
 }
 
-program_sounds() { [ "$(sound_streams_of "$NOPI_PID")" -gt 0 ] 2> /dev/null; }
-program_silent() { [ "$(sound_streams_of "$NOPI_PID")" = 0 ]; }
+program_sounds() { [ "$(sound_streams)" -gt 0 ] 2> /dev/null; }
+program_silent() { [ "$(sound_streams)" = 0 ]; }
 
 # hold_sound / release_sound: a suspended sink takes no more samples, so a
 # stream that is playing stays open until its program stops it, however short
