@@ -573,10 +573,12 @@ start_sound_server() {
     mkdir -m 700 "$WORK/pulse"
     export PULSE_SERVER="unix:$WORK/pulse/native"
     # Run by root, as in a CI container, it warns and runs; --system is a
-    # different, shared server. Its home, runtime and state stay in WORK.
+    # different, shared server. Its home, runtime and state stay in WORK; it
+    # asks nobody (rtkit, over the system bus) for a higher priority.
     (exec env -u DBUS_SESSION_BUS_ADDRESS HOME="$WORK/pulse" XDG_RUNTIME_DIR="$WORK/pulse" \
         PULSE_RUNTIME_PATH="$WORK/pulse/runtime" PULSE_STATE_PATH="$WORK/pulse/state" \
-        pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --log-target=stderr \
+        pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
+        --realtime=no --high-priority=no --log-target=stderr \
         -L module-null-sink -L "module-native-protocol-unix auth-anonymous=1 socket=$WORK/pulse/native") \
         >> "$WORK/pulseaudio.log" 2>&1 &
     SOUND_SERVER_PID=$!
