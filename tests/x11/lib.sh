@@ -229,11 +229,14 @@ window_manager_settled() {
 
 # nopi_env COMMAND...: runs a command in the program's environment on this
 # display: its own settings, runtime folder (the single-instance lock) and home.
-# It execs, so a background nopi_env's pid is the program's own.
+# It execs, so a background nopi_env's pid is the program's own. Without a
+# sound server of the test's own, the program finds none, rather than start
+# or reach the user's.
 nopi_env() {
     exec env -u QT_QPA_PLATFORM -u SESSION_MANAGER -u DBUS_SESSION_BUS_ADDRESS \
         HOME="$WORK/home" XDG_CONFIG_HOME="$CONFIG_DIR" XDG_RUNTIME_DIR="$WORK/runtime" \
         NO_AT_BRIDGE=1 QT_LOGGING_RULES="qt.multimedia*=false" \
+        PULSE_SERVER="${PULSE_SERVER:-unix:$WORK/no-sound-server}" \
         "$@"
 }
 
