@@ -2,8 +2,9 @@
 # Installs the built tree with prefix /usr into a temporary DESTDIR and checks
 # what lands there: the exact file list, that install_manifest.txt names every
 # installed path and nothing else (so an uninstall leaves nothing behind), the
-# desktop file, the AppStream file, the man page, the program's RUNPATH, and
-# that the installed program finds its sound inside the installed tree.
+# desktop file, the AppStream file, the man page, the program's RUNPATH and
+# libraries, and that the installed program finds its sound and the sound's
+# player inside the installed tree.
 #
 #   install.sh BUILD_DIR [LIBDIR]     LIBDIR: CMAKE_INSTALL_LIBDIR, "lib" when left out
 #
