@@ -73,8 +73,6 @@ void Desktop::openEditScreen()
 
 void Desktop::watchForNotesFromElsewhere()
 {
-    m_watch.setInterval(Definitions::Note::Timer1Interval);
-    QObject::connect(&m_watch, &QTimer::timeout, [this] { showNotesFromElsewhere(); });
     m_watch.start();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "notes/SharedTick.h"
 #include "store/Forms.h"
 #include "store/NoteSettings.h"
 
 #include <QPointer>
-#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -48,5 +48,6 @@ private:
     std::array<QPointer<NoteForm>, NoteSlots::Last + 1> m_notes;
     QPointer<Form2> m_editScreen;
     QPointer<QMessageBox> m_problemBox;
-    QTimer m_watch;
+    // In step with the notes' ticks, so watching costs no wake-up of its own.
+    SharedTick m_watch{[this] { showNotesFromElsewhere(); }};
 };

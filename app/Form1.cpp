@@ -245,11 +245,18 @@ void Form1::Timer1_Timer()
         // from another program.
         if (QApplication::activeWindow())
             activateWindow();
+    } else {
+        // Nothing left to hide or count down: the timer sleeps until the
+        // mouse or a refresh wakes it, rather than wake the program for
+        // nothing every two seconds.
+        Timer1.stop();
     }
 }
 
 void Form1::followRefresh()
 {
+    if (!Timer1.isActive())
+        Timer1.start();
     if (!Timer2.isActive())
         Timer2.start();
 }

@@ -210,6 +210,10 @@ bool chooseWindowSystem()
     }
     if (chosen != requested)
         qputenv("QT_QPA_PLATFORM", chosen);
+    // Every window is painted by the raster engine: the OpenGL libraries and
+    // their driver would only cost start-up time and memory.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     return true;
 }
 

@@ -2,14 +2,17 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -74,6 +77,41 @@ bool ownedByThisUser(const QString &path)
            && info.st_uid == getuid();
 }
 
+// The socket's address, or false for a path too long for one.
+bool socketAddress(const QByteArray &path, sockaddr_un &address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || size_t(path.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return true;
+}
+
+// Binds a listening socket at `path`, readable and writable by this user
+// only: made in a private folder beside it and moved into place, so nobody
+// can reach it before its mode is set.
+int listenAt(const QByteArray &path)
+{
+    sockaddr_un address {};
+    const QByteArray folder = path.left(path.lastIndexOf('/') + 1) + ".nopi-socket.XXXXXX";
+    QByteArray privateFolder = folder;
+    if (!socketAddress(folder + "/s", address) || !mkdtemp(privateFolder.data()))
+        return -1;
+    const QByteArray inside = privateFolder + "/s";
+    socketAddress(inside, address);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+            && chmod(inside.constData(), S_IRUSR | S_IWUSR) == 0 && listen(fd, 16) == 0
+            && rename(inside.constData(), path.constData()) == 0;
+    unlink(inside.constData());
+    rmdir(privateFolder.constData());
+    if (!bound && fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+    return fd;
+}
 }
 
 SingleInstance::SingleInstance() = default;
@@ -81,6 +119,10 @@ SingleInstance::SingleInstance() = default;
 SingleInstance::~SingleInstance()
 {
     m_server.reset();
+    if (m_serverFd >= 0) {
+        close(m_serverFd);
+        unlink(QFile::encodeName(socketPath()).constData());
+    }
     if (m_lockFd >= 0)
         close(m_lockFd);
 }
@@ -120,22 +162,22 @@ void SingleInstance::listen(std::function<void()> comeForward)
 {
     if (m_lockFd < 0 || m_server)
         return;
-    const QString path = socketPath();
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    const QByteArray path = QFile::encodeName(socketPath());
     // Whatever is there was left by a copy that no longer runs: this one
     // holds the lock.
-    QLocalServer::removeServer(path);
-    if (!m_server->listen(path)) {
-        qWarning("nopi: a later start cannot reach this copy: %s", qPrintable(m_server->errorString()));
+    unlink(path.constData());
+    m_serverFd = listenAt(path);
+    if (m_serverFd < 0) {
+        qWarning("nopi: a later start cannot reach this copy: %s", std::strerror(errno));
         return;
     }
-    QLocalServer *server = m_server.get();
-    QObject::connect(server, &QLocalServer::newConnection, server, [server, comeForward] {
+    m_server = std::make_unique<QSocketNotifier>(m_serverFd, QSocketNotifier::Read);
+    const int serverFd = m_serverFd;
+    QObject::connect(m_server.get(), &QSocketNotifier::activated, m_server.get(), [serverFd, comeForward] {
         // The call itself is the request; nothing is read from it.
-        while (QLocalSocket *caller = server->nextPendingConnection()) {
-            QObject::connect(caller, &QLocalSocket::disconnected, caller, &QObject::deleteLater);
-            caller->disconnectFromServer();
+        int caller;
+        while ((caller = accept4(serverFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+            close(caller);
             comeForward();
         }
     });
@@ -144,10 +186,17 @@ void SingleInstance::listen(std::function<void()> comeForward)
 void SingleInstance::callRunningCopy()
 {
     const QString path = socketPath();
-    if (m_lockPath.isEmpty() || !ownedByThisUser(path))
+    sockaddr_un address {};
+    if (m_lockPath.isEmpty() || !ownedByThisUser(path) || !socketAddress(QFile::encodeName(path), address))
         return;
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (socket.waitForConnected(500))
-        socket.disconnectFromServer();
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    // A copy too busy to take the call at once gets half a second.
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        && (errno == EAGAIN || errno == EINPROGRESS)) {
+        pollfd waiting {fd, POLLOUT, 0};
+        poll(&waiting, 1, 500);
+    }
+    close(fd);
 }

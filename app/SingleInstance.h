@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // One running copy per user. The lock is the kernel's (flock), so it goes
 // with the process that held it, however that process ended: nothing a
@@ -40,5 +40,6 @@ private:
     // user's. Empty when none could be used.
     QString m_lockPath;
     int m_lockFd = -1;
-    std::unique_ptr<QLocalServer> m_server;
+    int m_serverFd = -1;
+    std::unique_ptr<QSocketNotifier> m_server;
 };

@@ -19,6 +19,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -114,8 +115,6 @@ NoteForm::NoteForm(int slot, QWidget *parent)
 
     // Alarms whose moment passed before the note existed are not caught up.
     m_previousTick = Clock::now();
-    Timer1.setInterval(Definitions::Note::Timer1Interval);
-    connect(&Timer1, &QTimer::timeout, this, &NoteForm::Timer1_Timer);
     Timer1.start();
 }
 
@@ -129,8 +128,10 @@ void NoteForm::Form_Load()
 {
     CurrentSection = m_section;
     const bool fromFile = UseSharedRecord != 1;
+    std::optional<NoteSettings> wholeInFile;
     if (fromFile) {
-        LoadNoteSettings(SharedRecord);
+        if (LoadNoteSettings(SharedRecord) == SectionRead::FromFile)
+            wholeInFile = SharedRecord;
         SharedRecord.NAIYOU = LineBreaksFromStored(SharedRecord.NAIYOU);
     }
     NoteSettings &record = SharedRecord;
@@ -160,7 +161,13 @@ void NoteForm::Form_Load()
     record.SIYOU = 1;
     record.NAIYOU = LineBreaksToStored(record.NAIYOU);
     describeForAccessibility(record);
-    saveRecord(record);
+    // A section the file holds whole is not written back: only the reader's
+    // tidying (blanks around a value) could differ, and a note that another
+    // machine sharing the file made must not answer with a write of its own.
+    if (wholeInFile && *wholeInFile == record)
+        m_known = record;
+    else
+        saveRecord(record);
     m_placementChecks = PlacementCheckTicks;
 }
 

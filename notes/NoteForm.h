@@ -1,9 +1,9 @@
 #pragma once
 
+#include "notes/SharedTick.h"
 #include "store/NoteSettings.h"
 
 #include <QDateTime>
-#include <QTimer>
 #include <QWidget>
 
 class ImageControl;
@@ -77,5 +77,5 @@ private:
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
     ImageControl *Image1 = nullptr;
-    QTimer Timer1;
+    SharedTick Timer1{[this] { Timer1_Timer(); }};
 };

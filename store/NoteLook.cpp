@@ -12,5 +12,6 @@ QFont NoteFont(const NoteSettings &record)
     font.setPointSize(qBound(1, record.FSize, 400));
     font.setBold(IsTrue(record.FBold));
     font.setItalic(IsTrue(record.FItalic));
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
