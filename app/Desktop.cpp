@@ -3,7 +3,9 @@
 #include "app/Form1.h"
 #include "editor/Form2.h"
 #include "notes/NoteForm.h"
+#include "store/Module1.h"
 #include "store/WindowProcedures.h"
+#include "ui/Definitions.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -67,6 +69,49 @@ void Desktop::openEditScreen()
     m_editScreen = new Form2;
     m_editScreen->Form_Load();
     m_editScreen->show();
+}
+
+void Desktop::watchForNotesFromElsewhere()
+{
+    m_watch.setInterval(Definitions::Note::Timer1Interval);
+    QObject::connect(&m_watch, &QTimer::timeout, [this] { showNotesFromElsewhere(); });
+    m_watch.start();
+}
+
+void Desktop::showNotesFromElsewhere()
+{
+    // Showing a note reads its section through the shared record, which an
+    // open edit screen is using.
+    const NoteSettings shared = SharedRecord;
+    const QString current = CurrentSection;
+    const int useShared = UseSharedRecord;
+    bool shown = false;
+    int freeSlots = NoteSlots::Count;
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        if (m_notes[slot]) {
+            --freeSlots;
+            continue;
+        }
+        CurrentSection = NoteSection(slot);
+        NoteSettings record;
+        // Only a section read whole from the file counts: memory holds only
+        // what this copy itself did.
+        if (LoadNoteSettings(record) != SectionRead::FromFile || record.SIYOU != 1)
+            continue;
+        CurrentSection = NoteSection(slot);
+        UseSharedRecord = 0;
+        showNote(slot);
+        --freeSlots;
+        shown = true;
+    }
+    SharedRecord = shared;
+    CurrentSection = current;
+    UseSharedRecord = useShared;
+    if (!shown)
+        return;
+    setLauncherWidthTwips(freeSlots == 0 ? Definitions::Form1::NarrowWidth : Definitions::Form1::FullWidth);
+    ApplyLauncherRegion(m_form1.get());
+    Forms::startLauncherRefresh();
 }
 
 QWidget *Desktop::editScreen()

@@ -4,6 +4,7 @@
 #include "store/NoteSettings.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -32,6 +33,11 @@ public:
     void openEditScreen() override;
     QWidget *editScreen() override;
 
+    // From now on, a note another machine sharing the file shows in a slot
+    // this copy has no window for is shown here too, about twice a second.
+    void watchForNotesFromElsewhere();
+    void showNotesFromElsewhere();
+
     // Tells the user of a trouble with the settings file, in a box that waits
     // for nobody: the notes' ticks and alarms go on behind it. One box at a
     // time; a later word replaces the text of the one on screen.
@@ -42,4 +48,5 @@ private:
     std::array<QPointer<NoteForm>, NoteSlots::Last + 1> m_notes;
     QPointer<Form2> m_editScreen;
     QPointer<QMessageBox> m_problemBox;
+    QTimer m_watch;
 };

@@ -80,6 +80,7 @@ int main(int argc, char *argv[])
     if (!desktop.form1().Form_Load())
         return 0;
     desktop.form1().show();
+    desktop.watchForNotesFromElsewhere();
     if (const QString problem = SettingsFileProblem(); !problem.isEmpty())
         desktop.showProblem(unreadableFileText(SettingsFilePath(), problem));
     const int status = QApplication::exec();

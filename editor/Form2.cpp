@@ -282,7 +282,8 @@ void Form2::Form_Load()
     NoteSettings &record = SharedRecord;
     record.NAIYOU = LineBreaksFromStored(record.NAIYOU);
 
-    if (record.SIYOU == 0) {
+    m_newNote = record.SIYOU == 0;
+    if (m_newNote) {
         // Near the middle of the monitor the user is working on.
         const QRect screen = pointerScreenGeometry();
         record.B_Color = LightYellow;
@@ -418,8 +419,10 @@ void Form2::Command1_Click()
         SharedRecord.A_TIME = 0;
     }
 
-    CurrentSection = EditSection;
     Forms *forms = Forms::instance();
+    if (m_newNote && forms && forms->note(SlotOfSection(EditSection)))
+        takeAnotherFreeSlot();
+    CurrentSection = EditSection;
     if (forms)
         forms->reloadNote(SlotOfSection(EditSection));
 
@@ -430,6 +433,23 @@ void Form2::Command1_Click()
         ApplyLauncherRegion(forms->launcher());
     }
     closeScreen();
+}
+
+// Another machine sharing the file put a note in this slot while the new
+// one was being written: the new note takes the next free slot rather than
+// replace it. With none free, the last writer wins, as for one note edited
+// in two places.
+void Form2::takeAnotherFreeSlot()
+{
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        CurrentSection = NoteSection(slot);
+        NoteSettings record;
+        LoadNoteSettings(record);
+        if (record.SIYOU == 0 && !Forms::instance()->note(slot)) {
+            EditSection = CurrentSection;
+            return;
+        }
+    }
 }
 
 int Form2::countFreeSlots() const

@@ -62,6 +62,7 @@ private:
     void keepOneTabStopInAlarmSwitch();
     void centreOnPointerScreen();
     bool refuse(const char *message);
+    void takeAnotherFreeSlot();
     int countFreeSlots() const;
     void closeScreen();
 
@@ -84,6 +85,8 @@ private:
     QTimer Timer1;
 
     qint32 m_text1Color = 0;
+    // Opened on a free slot, for a note that does not exist yet.
+    bool m_newNote = false;
     // The font dialog remembers its last choice for as long as the screen lives.
     QFont m_fontDialogFont;
 };

@@ -19,6 +19,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -133,22 +134,19 @@ void NoteForm::Form_Load()
         SharedRecord.NAIYOU = LineBreaksFromStored(SharedRecord.NAIYOU);
     }
     NoteSettings &record = SharedRecord;
-
-    m_color = ColorFromBgr(record.B_Color);
-    Label1->setFont(NoteFont(record));
-    const QString alarmLine = record.ALARM != 0 ? AlarmTime::alarmLine(record.A_TIME) : QString();
-    Label1->setText(shownText(alarmLine + record.NAIYOU));
-    Label1->adjustSize();
+    showLook(record);
 
     const int tppX = TwipsPerPixelX();
     const int tppY = TwipsPerPixelY();
     move(PixelsFromTwips(record.POJIX, tppX), PixelsFromTwips(record.POJIY, tppY));
     if (UseSharedRecord != 0) {
         UseSharedRecord = 0;
+        // The new note's section holds its window's own figures from the start.
+        record.POJIX = x() * tppX;
+        record.POJIY = y() * tppY;
         record.YOKO = (Label1->width() + TextMarginWidthPx) * SizeTwipsPerPixel;
         record.TATE = (Label1->height() + TextMarginHeightPx) * SizeTwipsPerPixel;
     }
-    setMinimumFromFont();
     const QSize asked(qMin(PixelsFromTwips(record.YOKO, tppX), LargestWindowPx),
                       qMin(PixelsFromTwips(record.TATE, tppY), LargestWindowPx));
     resize(asked);
@@ -164,6 +162,18 @@ void NoteForm::Form_Load()
     describeForAccessibility(record);
     saveRecord(record);
     m_placementChecks = PlacementCheckTicks;
+}
+
+// Colour, font, text and alarm line, from a record whose text holds the
+// line breaks the screen shows.
+void NoteForm::showLook(const NoteSettings &record)
+{
+    m_color = ColorFromBgr(record.B_Color);
+    Label1->setFont(NoteFont(record));
+    const QString alarmLine = record.ALARM != 0 ? AlarmTime::alarmLine(record.A_TIME) : QString();
+    Label1->setText(shownText(alarmLine + record.NAIYOU));
+    Label1->adjustSize();
+    setMinimumFromFont();
     update();
 }
 
@@ -321,7 +331,9 @@ void NoteForm::Form_DblClick()
 {
     CurrentSection = m_section;
     NoteSettings record;
-    LoadNoteSettings(record);
+    // What the acknowledgement writes is what the window must show.
+    if (LoadNoteSettings(record) == SectionRead::FromFile && record != m_known && record.SIYOU == 1)
+        takeRecordFromElsewhere(record);
     if (record.ALARM > 1) {
         AlarmSound::stop();
         record.ALARM = 1;
@@ -357,6 +369,12 @@ void NoteForm::Image1_Click()
     SharedRecord.SIYOU = 0;
     CurrentSection = m_section;
     SaveNoteSettings(record);
+    closeWindow();
+}
+
+// The slot is free again: the launcher gets its full width and its button.
+void NoteForm::closeWindow()
+{
     Timer1.stop();
     m_closing = true;
     close();
@@ -380,7 +398,18 @@ void NoteForm::Timer1_Timer()
         m_ticksWithoutSection = 0;
     else
         ++m_ticksWithoutSection;
+    m_placedByUser = TakeUserPlacement(this) || m_placedByUser;
 
+    if (read == SectionRead::FromFile && record != m_known) {
+        if (record.SIYOU != 1) {
+            // Thrown away elsewhere: the file already says so.
+            if (m_known.ALARM == 2)
+                AlarmSound::stop();
+            closeWindow();
+            return;
+        }
+        takeRecordFromElsewhere(record);
+    }
     runAlarm(record, now);
     // What the screen shows and the file did not take is written again at
     // every tick; the store tells the user of the failure once.
@@ -390,6 +419,48 @@ void NoteForm::Timer1_Timer()
         syncPlaceAndSize(record, true);
     reenableLabel();
     reapplyRegionWhileRefreshing();
+}
+
+// The file is the truth for whatever this window has not changed itself
+// since: nothing is written for it, so two machines sharing the file never
+// answer each other's writes. A place the user gave the window here meanwhile
+// is kept, and written by this tick.
+void NoteForm::takeRecordFromElsewhere(const NoteSettings &record)
+{
+    const auto look = [](const NoteSettings &r) {
+        return std::tie(r.B_Color, r.ALARM, r.A_TIME, r.NAIYOU, r.FName, r.FSize, r.FBold, r.FItalic);
+    };
+    if (look(record) != look(m_known)) {
+        NoteSettings shown = record;
+        shown.NAIYOU = LineBreaksFromStored(record.NAIYOU);
+        showLook(shown);
+        describeForAccessibility(record);
+    }
+    followAlarmFromElsewhere(record);
+    const auto place = [](const NoteSettings &r) { return std::tie(r.POJIX, r.POJIY, r.YOKO, r.TATE); };
+    if (!m_placedByUser && place(record) != place(m_known)) {
+        setGeometry(storedGeometry(record));
+        // A place that is off this machine's smaller screen is pulled onto it
+        // and written, as at start-up.
+        if (KeepOnAScreen(this, NoteRegion(width(), height())))
+            m_placedByUser = true;
+        placeCloseMark();
+        Forms::startLauncherRefresh();
+    }
+    m_known = record;
+}
+
+// Rung elsewhere, the note blinks on top here too, without a second sound;
+// acknowledged elsewhere, it goes quiet here.
+void NoteForm::followAlarmFromElsewhere(const NoteSettings &record)
+{
+    if (record.ALARM == 2 && m_known.ALARM != 2) {
+        SetTopmost(this, 1);
+    } else if (record.ALARM != 2 && m_known.ALARM == 2) {
+        AlarmSound::stop();
+        Label1->setVisible(true);
+        SetTopmost(this, 0);
+    }
 }
 
 void NoteForm::runAlarm(NoteSettings &record, const QDateTime &now)
@@ -435,16 +506,16 @@ void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
     const QRect stored(record.POJIX, record.POJIY, record.YOKO, record.TATE);
     const QRect current(x() * tppX, y() * tppY, width() * tppX, height() * tppY);
     QRect place = stored;
-    if (TakeUserPlacement(this)) {
+    if (m_placedByUser) {
+        m_placedByUser = false;
         m_placementChecks = 0;
         place = current;
-    } else if (geometry() == storedGeometry(record)) {
-        // Where the file puts it, to the pixel: only the twips' rounding can
-        // differ, and the window's own figures are written, as always.
-        place = current;
-    } else {
+    } else if (geometry() != storedGeometry(record)) {
         askOnceMoreForTheStoredPlace(record);
     }
+    // Where the file puts it, to the pixel, the file's own figures stay:
+    // rewriting only their rounding to whole pixels would answer every
+    // other machine's write with one of ours.
     const bool moved = place != stored;
     if (!moved && !writeAnyway)
         return;
@@ -487,6 +558,7 @@ QRect NoteForm::storedGeometry(const NoteSettings &record) const
 void NoteForm::saveRecord(const NoteSettings &record)
 {
     CurrentSection = m_section;
+    m_known = record;
     m_savePending = !SaveNoteSettings(record);
     m_ticksWithoutSection = 0;
 }

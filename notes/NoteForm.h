@@ -40,9 +40,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showLook(const NoteSettings &record);
     void setMinimumFromFont();
     void placeCloseMark();
     void describeForAccessibility(const NoteSettings &record);
+    void takeRecordFromElsewhere(const NoteSettings &record);
+    void followAlarmFromElsewhere(const NoteSettings &record);
+    void closeWindow();
     void runAlarm(NoteSettings &record, const QDateTime &now);
     void fireAlarm(NoteSettings &record);
     void blink();
@@ -58,6 +62,12 @@ private:
     QRect storedGeometry(const NoteSettings &record) const;
 
     const QString m_section;
+    // The section as this window last wrote it or took it from the file: a
+    // section that differs was changed by someone else (another machine
+    // sharing the file through a synced folder, or the user's own editor).
+    NoteSettings m_known;
+    // The user moved or resized the window since its place was last written.
+    bool m_placedByUser = false;
     QColor m_color = Qt::black;
     QDateTime m_previousTick;
     int m_ticksWithoutSection = 0;

@@ -7,6 +7,8 @@
 #include "store/WindowProcedures.h"
 
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 
 #include <csignal>
@@ -45,6 +47,7 @@ private slots:
     void shouldComeBackOntoAScreen();
     void shouldSaveItsPlaceAndTakeTheLowestFreeSlot();
     void shouldIgnoreTheNewNoteButtonWhileEditing();
+    void shouldShowNotesMadeElsewhere();
     void shouldCountTheRefreshDown();
     void shouldShowTheQuitIconWhileTheMouseMoves();
     void shouldClearWhatAKilledSaveLeft();
@@ -151,6 +154,42 @@ void TestLauncher::shouldIgnoreTheNewNoteButtonWhileEditing()
     launcher.Picture1_Click();
     QVERIFY(!QFileInfo::exists(fixture.path()));
     QVERIFY(!fixture.editScreen());
+}
+
+// Another machine sharing the file makes notes: they appear here without a
+// write, the launcher narrows with the last slot, and a new note being
+// written here meanwhile keeps both.
+void TestLauncher::shouldShowNotesMadeElsewhere()
+{
+    WidgetFixture fixture;
+    for (int slot = 4; slot <= 16; ++slot)
+        fixture.save(NoteSection(slot), noteRecord(slot * 600, slot * 300));
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    QTest::mouseClick(child<ImageControl>(&launcher, "Picture1"), Qt::LeftButton, {}, QPoint(10, 10));
+    Form2 *screen = fixture.editScreen();
+    QVERIFY(screen);
+    QCOMPARE(EditSection, NoteSection(3));
+    const NoteSettings editing = SharedRecord;
+
+    NoteSettings elsewhere = noteRecord(1500, 1500);
+    elsewhere.NAIYOU = QStringLiteral("from the laptop");
+    fixture.save(NoteSection(3), elsewhere);
+    const QByteArray bytes = fixture.bytes();
+    fixture.desktop().showNotesFromElsewhere();
+    QVERIFY(fixture.note(3));
+    QCOMPARE(fixture.note(3)->pos(), QPoint(100, 100));
+    QCOMPARE(fixture.bytes(), bytes);
+    QCOMPARE(SharedRecord, editing);
+    QCOMPARE(UseSharedRecord, 1);
+    QCOMPARE(launcher.widthTwips(), 1710);
+
+    child<QPlainTextEdit>(screen, "Text1")->setPlainText(QStringLiteral("written here"));
+    QTest::mouseClick(child<QPushButton>(screen, "Command1"), Qt::LeftButton);
+    QCOMPARE(fixture.load(NoteSection(3)).NAIYOU, QStringLiteral("from the laptop"));
+    QCOMPARE(fixture.load(NoteSection(17)).NAIYOU, QStringLiteral("written here"));
+    QVERIFY(fixture.note(17));
+    QCOMPARE(launcher.widthTwips(), 1275);
 }
 
 void TestLauncher::shouldCountTheRefreshDown()

@@ -4,11 +4,14 @@
 #include "WidgetFixture.h"
 #include "notes/AlarmSound.h"
 #include "store/ImageControl.h"
+#include "store/NoteLook.h"
 #include "store/WindowProcedures.h"
 
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +60,20 @@ QPoint middle(QWidget *window)
 
 const QDate Monday(2026, 12, 7);
 
+// Changes whenever the file is written, even with the same bytes.
+QString fileStamp(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    return QStringLiteral("%1 %2.%3").arg(st.st_ino).arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec);
+}
+
+QColor shownColor(QWidget *note)
+{
+    return note->grab().toImage().pixelColor(note->rect().center());
+}
+
 NoteForm *showArmedNote(WidgetFixture &fixture, int aTime)
 {
     NoteSettings record = noteRecord();
@@ -94,6 +111,8 @@ private slots:
     void shouldWriteItselfBackWhenItsSectionIsGone();
     void shouldLetAnotherProgramFinishRewritingTheFile();
     void shouldRetryAFailedWriteAtEveryTick();
+    void shouldTakeWhatAnotherMachineWrote();
+    void shouldKeepADragMadeWhileTheFileChanged();
     void shouldDragOnlyWithTheLeftButton();
     void shouldResizeFromItsFrame();
     void shouldLetPressesThroughItsTextWhileTheMouseIsOverIt();
@@ -554,6 +573,90 @@ void TestNote::shouldRetryAFailedWriteAtEveryTick()
     QVERIFY(QDir(fixture.path()).removeRecursively());
     note->Timer1_Timer();
     QCOMPARE(fixture.load(NoteSection(3)), noteRecord());
+}
+
+// Another machine sharing the file through a synced folder changes the
+// note: this one shows it and writes nothing, so the two never answer each
+// other's writes.
+void TestNote::shouldTakeWhatAnotherMachineWrote()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(9, 29, 59)));
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 930;
+    fixture.save(NoteSection(3), record);
+    QPointer<NoteForm> note = fixture.showNote(3);
+    auto *label = child<QLabel>(note, "Label1");
+    note->Timer1_Timer();
+    const int sounds = AlarmSound::playRequests();
+
+    NoteSettings elsewhere = record;
+    // Twips that are no whole pixel: their rounding is no change of ours.
+    elsewhere.POJIX = 4510;
+    elsewhere.POJIY = 1207;
+    elsewhere.YOKO = 4500;
+    elsewhere.TATE = 2250;
+    elsewhere.NAIYOU = QStringLiteral("会議⇔資料");
+    elsewhere.B_Color = 12648384;
+    elsewhere.FSize = 14;
+    fixture.save(NoteSection(3), elsewhere);
+    const QString stamp = fileStamp(fixture.path());
+    for (int tick = 0; tick < 3; ++tick)
+        note->Timer1_Timer();
+    QCOMPARE(note->pos(), QPoint(PixelsFromTwips(4510, 15), PixelsFromTwips(1207, 15)));
+    QCOMPARE(note->size(), QSize(300, 150));
+    QCOMPARE(label->text(), QStringLiteral("<09:30>\n会議\n資料"));
+    QCOMPARE(label->font().pointSize(), 14);
+    QCOMPARE(shownColor(note), ColorFromBgr(12648384));
+    QCOMPARE(fileStamp(fixture.path()), stamp);
+
+    // Rung there: it blinks on top here too, without a second sound.
+    elsewhere.ALARM = 2;
+    fixture.save(NoteSection(3), elsewhere);
+    note->Timer1_Timer();
+    QVERIFY(label->isHidden());
+    QVERIFY(isTopmost(note));
+    // Acknowledged there: quiet here.
+    elsewhere.ALARM = 1;
+    fixture.save(NoteSection(3), elsewhere);
+    const QString acknowledged = fileStamp(fixture.path());
+    note->Timer1_Timer();
+    QVERIFY(!label->isHidden());
+    QVERIFY(!isTopmost(note));
+    QCOMPARE(AlarmSound::playRequests(), sounds);
+    QCOMPARE(fileStamp(fixture.path()), acknowledged);
+
+    // Thrown away there: the window goes, the file keeps the note's keys.
+    elsewhere.SIYOU = 0;
+    fixture.save(NoteSection(3), elsewhere);
+    const QByteArray closed = fixture.bytes();
+    note->Timer1_Timer();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(note.isNull());
+    QCOMPARE(fixture.bytes(), closed);
+}
+
+// The user drags the note while the other machine's change arrives: the
+// drag is kept and written, with the other machine's text.
+void TestNote::shouldKeepADragMadeWhileTheFileChanged()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    note->Timer1_Timer();
+    const QPoint before = note->pos();
+
+    NoteSettings elsewhere = noteRecord(9000, 9000);
+    elsewhere.NAIYOU = QStringLiteral("from the laptop");
+    fixture.save(NoteSection(3), elsewhere);
+    drag(note, middle(note), QPoint(30, 20), Qt::LeftButton);
+    note->Timer1_Timer();
+
+    QCOMPARE(note->pos(), before + QPoint(30, 20));
+    const NoteSettings written = fixture.load(NoteSection(3));
+    QCOMPARE(QPoint(written.POJIX, written.POJIY), (before + QPoint(30, 20)) * 15);
+    QCOMPARE(written.NAIYOU, QStringLiteral("from the laptop"));
+    QCOMPARE(child<QLabel>(note, "Label1")->text(), QStringLiteral("from the laptop"));
 }
 
 void TestNote::shouldDragOnlyWithTheLeftButton()
