@@ -1,9 +1,10 @@
 // A sync engine for tests, as Syncthing or Nextcloud keeps one file equal on
 // two machines: when one of two files changes, 300 ms after its last change
 // it is copied over the other by writing a temporary file in the other's
-// folder and renaming it into place. A copy whose bytes the other file
-// already holds is not made, so the engine never copies back what it has
-// just written.
+// folder and renaming it into place. Like a real engine it keeps the version
+// both sides last agreed on: a file that still holds it has not changed (the
+// engine's own rename shows as a change too), so what it has just written
+// is never copied back, not even over a newer file on the other side.
 //
 // Usage: nopi_sync_engine FILE_A FILE_B. It runs until it is killed, and
 // tells on stderr of every copy it makes.
@@ -81,14 +82,17 @@ bool writeAll(int fd, const std::string &content)
     return true;
 }
 
-// Copies FROM over TO by rename, unless TO holds the same bytes already.
-void copyOver(const Side &from, const Side &to)
+// Copies FROM over TO by rename when FROM holds a version both sides have
+// not agreed on yet, unless TO holds the same bytes already.
+void copyOver(const Side &from, const Side &to, std::optional<std::string> &agreed)
 {
     const std::optional<std::string> content = readAll(from.path);
-    if (!content)
+    if (!content || content == agreed)
         return;
-    if (readAll(to.path) == content)
+    if (readAll(to.path) == content) {
+        agreed = content;
         return;
+    }
     const std::string temporary = to.folder + "/.syncthing." + to.name + ".tmp";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -102,6 +106,7 @@ void copyOver(const Side &from, const Side &to)
         unlink(temporary.c_str());
         return;
     }
+    agreed = content;
     fprintf(stderr, "sync-engine: %s -> %s (%zu bytes)\n", from.path.c_str(), to.path.c_str(), content->size());
 }
 
@@ -143,6 +148,11 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    // Two files that start alike are in sync; two that differ wait for the
+    // first change on either side.
+    std::optional<std::string> agreed = readAll(sides[0].path);
+    if (agreed != readAll(sides[1].path))
+        agreed.reset();
     fprintf(stderr, "sync-engine: watching %s and %s\n", sides[0].path.c_str(), sides[1].path.c_str());
 
     for (;;) {
@@ -165,7 +175,7 @@ int main(int argc, char **argv)
         for (int i = 0; i < 2; ++i) {
             if (sides[i].due && *sides[i].due <= Clock::now()) {
                 sides[i].due.reset();
-                copyOver(sides[i], sides[1 - i]);
+                copyOver(sides[i], sides[1 - i], agreed);
             }
         }
     }
