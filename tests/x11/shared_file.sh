@@ -172,6 +172,13 @@ files_agree() { [ "$MODE" = link ] || cmp -s "${FILES[0]}" "${FILES[1]}"; }
 stamps() { stat -L -c '%i %y' "${FILES[@]}" 2> /dev/null; }
 stamps_are() { [ "$(stamps)" = "$1" ]; }
 
+both_ini_nums_are() {
+    local file
+    for file in "${FILES[@]}"; do
+        INI=$file ini_nums_are "$@" || return 1
+    done
+}
+
 both_ini_num_is() {
     local file
     for file in "${FILES[@]}"; do
@@ -243,12 +250,17 @@ on_display 1
 drag 120 150 40 150
 eventually "display 1: the drag moves Form3 to (60,250)" 3 geometry_is "$(window_of Form3)" "60 250 200 100"
 eventually "display 2: Form3 follows within 2 s" 2 on 2 role_place_is Form3 "60 250"
-eventually "the file(s) hold the new place 900/3750" 3 both_ini_num_is FORM3 POJIY 3750
-check "[FORM3] POJIX is 900" ini_num_is FORM3 POJIX 900
+eventually "the file(s) hold the new place 900/3750" 3 both_ini_nums_are FORM3 "POJIX POJIY" "900 3750"
 require "the two files agree" 3 files_agree
 STAMPS=$(stamps)
 check "afterwards neither copy writes the file for 5 s" holds_for 5 stamps_are "$STAMPS"
 check "Form3 stays at (60,250) on both displays" same_geometry Form3 "60 250 200 100"
+# The other way, and a second time: a note dragged here follows the file again.
+on_display 2
+drag 160 300 200 -30
+eventually "display 2: a drag moves Form3 on to (260,220)" 3 geometry_is "$(window_of Form3)" "260 220 200 100"
+eventually "display 1: Form3 follows within 2 s" 2 on 1 role_place_is Form3 "260 220"
+eventually "the file(s) hold the new place 3900/3300" 3 both_ini_nums_are FORM3 "POJIX POJIY" "3900 3300"
 
 # ---- Text and colour edited on display 2 ------------------------------------------
 
