@@ -214,11 +214,14 @@ bool pointerButtonHeld(xcb_connection_t *connection)
 // for new places, and marks a new place as the user's while the user acts.
 // The events are seen here in the order the server sent them, before Qt
 // turns them into move and resize events, so a grab and the places made
-// under it stay together.
-class PlacementFilter : public QAbstractNativeEventFilter
+// under it stay together. The application owns it and deletes it at its end.
+class PlacementFilter : public QObject, public QAbstractNativeEventFilter
 {
 public:
-    explicit PlacementFilter(xcb_connection_t *connection) : m_connection(connection) { }
+    PlacementFilter(xcb_connection_t *connection, QObject *application)
+        : QObject(application), m_connection(connection)
+    {
+    }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
     {
@@ -443,7 +446,7 @@ void WatchUserPlacement(QWidget *window)
     if (filtering || !connection)
         return;
     filtering = true;
-    qApp->installNativeEventFilter(new PlacementFilter(connection));
+    qApp->installNativeEventFilter(new PlacementFilter(connection, qApp));
 }
 
 void MarkUserPlacement(QWidget *window)
