@@ -115,12 +115,12 @@ client_pixels() {
 # looked up once: a blink lasts one tick, and every sample must be quick to
 # see it.
 text_phases() {
-    local id deadline colour others digest shown="" hidden=""
+    local id deadline others shown="" hidden=""
     id=$(window_of "$1") && geometry "$id" || return 1
     local area=($((GX + 4)) $((GY + 4)) $((GW - 8 - 20)) $((GH - 8)))
     deadline=$(($(now_ms) + $2 * 1000))
     while [ "$(now_ms)" -lt "$deadline" ]; do
-        read -r colour others digest < <("$PIXELS" "${area[@]}") || return 1
+        read -r _ others _ < <("$PIXELS" "${area[@]}") || return 1
         if [ "$others" -eq 0 ]; then hidden=hidden; else shown=shown; fi
         sleep 0.05
     done
@@ -131,8 +131,8 @@ blinks() { [ "$(text_phases "$1" 2)" = "shown hidden" ]; }
 steady() { [ "$(text_phases "$1" 2)" = "shown" ]; }
 
 note_colour_is() {
-    local colour others digest
-    read -r colour others digest < <(client_pixels "$(window_of "$1")") && [ "$colour" = "$2" ]
+    local colour
+    read -r colour _ < <(client_pixels "$(window_of "$1")") && [ "$colour" = "$2" ]
 }
 
 # same_picture ROLE: the note has the same place, size and pixels on both
@@ -167,6 +167,8 @@ within_ms_of() {
     done
 }
 
+picture_differs() { [ "$(picture "$1")" != "$2" ]; }
+
 role_place_is() { place_is "$(window_of "$1")" "$2"; }
 
 launcher_width() { geometry "$(window_of Form1)" && echo "$GW"; }
@@ -183,7 +185,36 @@ FILES=("${SIDES[1,INI]}" "${SIDES[2,INI]}")
 files_agree() { [ "$MODE" = link ] || cmp -s "${FILES[0]}" "${FILES[1]}"; }
 # The inode and modification time of each copy's file, through the symlink.
 stamps() { stat -L -c '%i %y' "${FILES[@]}" 2> /dev/null; }
-stamps_are() { [ "$(stamps)" = "$1" ]; }
+# stamps_are STAMPS: nothing has written since; if something has, it tells
+# which file changed.
+stamps_are() {
+    local now
+    now=$(stamps)
+    [ "$now" = "$1" ] && return 0
+    printf "# written meanwhile (display 1's file, display 2's file): %s -> %s\n" "${1//$'\n'/; }" "${now//$'\n'/; }"
+    return 1
+}
+
+# stamped_when COMMAND...: waits up to 5 s, in steps of 20 ms, for the
+# file(s) to show a change one copy has just made, and stamps them at once
+# (STAMPS). The other copy reads the change at a tick up to 500 ms later, so
+# whatever it writes on reading it comes after the stamp.
+stamped_when() {
+    local deadline=$(($(now_ms) + 5000)) status=0
+    until "$@"; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            status=1
+            break
+        fi
+        sleep 0.02
+    done
+    STAMPS=$(stamps)
+    return "$status"
+}
+
+both_running() { on 1 nopi_running && on 2 nopi_running; }
+still_linked() { [ "$(readlink "${FILES[0]}") $(readlink "${FILES[1]}")" = "$TOP/shared/nopi.ini $TOP/shared/nopi.ini" ]; }
+text_is() { [ "$(ini_get "$1" NAIYOU)" = "$2" ]; }
 
 both_ini_nums_are() {
     local file
@@ -252,7 +283,7 @@ for n in 1 2; do
     require "display $n shows all fifteen notes" 15 note_roles_are "$ALL_NOTES"
 done
 on_display 1
-require "both copies run" 1 eval 'on 1 nopi_running && on 2 nopi_running'
+require "both copies run" 1 both_running
 require "the two files agree after start-up" 5 files_agree
 eventually "with all fifteen slots taken both launchers are narrow" 5 launchers_are 85
 
@@ -260,14 +291,13 @@ eventually "with all fifteen slots taken both launchers are narrow" 5 launchers_
 
 require "Form3 is 200x100 at (20,100) on both displays" 5 same_geometry Form3 "20 100 200 100"
 on_display 1
-# The file is stamped as soon as it holds the drag, before display 2 takes
-# it: a copy that wrote back what it had just read is seen however quickly.
+# Each change is stamped as soon as the file(s) hold it, before the other
+# copy takes it: from then on neither copy has anything to write.
 drag 120 150 40 150
 DRAGGED=$(now_ms)
+check "the file(s) hold the new place 900/3750" stamped_when both_ini_nums_are FORM3 "POJIX POJIY" "900 3750"
 eventually "display 1: the drag moves Form3 to (60,250)" 3 geometry_is "$(window_of Form3)" "60 250 200 100"
-eventually "the file(s) hold the new place 900/3750" 3 both_ini_nums_are FORM3 "POJIX POJIY" "900 3750"
 require "the two files agree" 3 files_agree
-STAMPS=$(stamps)
 check "display 2: Form3 follows within 2 s" within_ms_of "$DRAGGED" 2000 on 2 role_place_is Form3 "60 250"
 check "afterwards neither copy writes the file for 5 s" holds_for 5 stamps_are "$STAMPS"
 check "Form3 stays at (60,250) on both displays" same_geometry Form3 "60 250 200 100"
@@ -275,10 +305,9 @@ check "Form3 stays at (60,250) on both displays" same_geometry Form3 "60 250 200
 on_display 2
 drag 160 300 200 -30
 DRAGGED=$(now_ms)
+check "the file(s) hold the new place 3900/3300" stamped_when both_ini_nums_are FORM3 "POJIX POJIY" "3900 3300"
 eventually "display 2: a drag moves Form3 on to (260,220)" 3 geometry_is "$(window_of Form3)" "260 220 200 100"
-eventually "the file(s) hold the new place 3900/3300" 3 both_ini_nums_are FORM3 "POJIX POJIY" "3900 3300"
 require "the two files agree" 3 files_agree
-STAMPS=$(stamps)
 check "display 1: Form3 follows within 2 s" within_ms_of "$DRAGGED" 2000 on 1 role_place_is Form3 "260 220"
 check "and neither copy writes again" holds_for 1 stamps_are "$STAMPS"
 
@@ -296,16 +325,15 @@ edit_client "$EDIT"
 # Colour cycles yellow, pink, green, blue: one press makes the note pink.
 click_at $((CX + 255)) $((CY + 76))
 click_at $((CX + 255)) $((CY + 124))
+check "[FORM4] B_Color is pink, 12632319" stamped_when both_ini_num_is FORM4 B_Color 12632319
+check "[FORM4] holds the new text" text_is FORM4 "synced text"
 eventually "OK closes the edit screen" 5 lacks_window Form2
-eventually "[FORM4] holds the new text" 3 eval '[ "$(ini_get FORM4 NAIYOU)" = "synced text" ]'
-eventually "[FORM4] B_Color is pink, 12632319" 3 both_ini_num_is FORM4 B_Color 12632319
 require "the two files agree" 3 files_agree
-STAMPS=$(stamps)
 eventually "display 2: Form4 is pink" 3 note_colour_is Form4 ffc0c0
 on_display 1
 eventually "display 1: Form4 turns pink" 3 note_colour_is Form4 ffc0c0
 eventually "display 1: Form4 shows what display 2 shows, place, size and pixels" 3 same_picture Form4
-check "display 1: Form4 looks different than before" eval '[ "$(picture Form4)" != "$BEFORE" ]'
+check "display 1: Form4 looks different than before" picture_differs Form4 "$BEFORE"
 check "neither copy writes again for 2 s" holds_for 2 stamps_are "$STAMPS"
 
 # ---- A note closed on display 1 -----------------------------------------------------
@@ -313,10 +341,9 @@ check "neither copy writes again for 2 s" holds_for 2 stamps_are "$STAMPS"
 on_display 1
 require "Form5 is 200x100 at (500,100) on both displays" 3 same_geometry Form5 "500 100 200 100"
 click_at $((500 + 200 - 13)) $((100 + 13))
+check "[FORM5] becomes SIYOU 0" stamped_when both_ini_num_is FORM5 SIYOU 0
 eventually "display 1: the close mark removes Form5" 3 lacks_window Form5
-eventually "[FORM5] becomes SIYOU 0" 3 both_ini_num_is FORM5 SIYOU 0
 require "the two files agree" 3 files_agree
-STAMPS=$(stamps)
 eventually "display 2: Form5 goes too" 3 on 2 lacks_window Form5
 eventually "both launchers widen to 114 pixels" 3 launchers_are 114
 check "the other notes stay on display 2" on 2 note_roles_are "${ALL_NOTES/Form5 /}"
@@ -331,11 +358,11 @@ require "the edit screen has the keyboard focus" 5 active_is "$(window_of Form2)
 xdotool type --delay 30 "made on two"
 xdotool key Tab
 xdotool key Return
+check "[FORM5] is in use again" stamped_when both_ini_num_is FORM5 SIYOU 1
+check "[FORM5] holds the typed text" text_is FORM5 "made on two"
 eventually "Enter closes the edit screen" 5 lacks_window Form2
 require "display 2: the new note takes the free slot, Form5" 5 has_window Form5
-eventually "[FORM5] is in use again with the typed text" 3 eval 'ini_num_is FORM5 SIYOU 1 && [ "$(ini_get FORM5 NAIYOU)" = "made on two" ]'
 require "the two files agree" 3 files_agree
-STAMPS=$(stamps)
 eventually "display 1: Form5 appears" 3 on 1 has_window Form5
 eventually "display 1: at display 2's place and size, showing the same" 3 same_picture Form5
 eventually "both launchers narrow again" 3 launchers_are 85
@@ -353,19 +380,17 @@ check "display 2: Form6 blinks" on 2 blinks Form6
 
 on_display 2
 double_click_at 780 175
-eventually "a double-click on display 2 stops it: [FORM6] ALARM 1" 3 both_ini_num_is FORM6 ALARM 1
+check "a double-click on display 2 stops it: [FORM6] ALARM 1" stamped_when both_ini_num_is FORM6 ALARM 1
 require "the two files agree" 3 files_agree
-STAMPS=$(stamps)
 eventually "Form6 is no longer kept above on either display" 3 above_on_neither Form6
 check "stopping it opens no edit screen" lacks_window Form2
 check "display 1: its text stays shown" on 1 steady Form6
 check "display 2: its text stays shown" on 2 steady Form6
 check "it rang once, and nothing is written after the stop" stamps_are "$STAMPS"
-check "both copies still run" eval 'on 1 nopi_running && on 2 nopi_running'
+check "both copies still run" both_running
 if [ "$MODE" = link ]; then
     # A save that replaced a link by a file would part the two copies for good.
-    check "each copy's nopi.ini is still the symlink to the common file" \
-        eval '[ "$(readlink "${FILES[0]}") $(readlink "${FILES[1]}")" = "$TOP/shared/nopi.ini $TOP/shared/nopi.ini" ]'
+    check "each copy's nopi.ini is still the symlink to the common file" still_linked
 fi
 
 finish
