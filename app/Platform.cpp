@@ -31,6 +31,7 @@ Platform::Request misuse(const QString &problem)
 int printHelp()
 {
     const QString sound = AlarmSound::soundFile();
+    const QString player = AlarmSound::moduleFile();
     // Scripts read the file lines: two blanks, the name, ": ", the path.
     print(stdout, QStringLiteral("Usage: nopi [--help | --version | --autostart on|off]\n"
                                  "\n"
@@ -46,11 +47,13 @@ int printHelp()
                                  "Files:\n"
                                  "  settings: %1\n"
                                  "  sound: %2\n"
+                                 "  sound player: %4\n"
                                  "  autostart: %3\n"
                                  "\n"
                                  "Nopi needs X11; on a Wayland desktop it runs through XWayland.\n")
                           .arg(SettingsFilePath(), sound.isEmpty() ? QStringLiteral("(not found)") : sound,
-                               Platform::autostartEntryPath()));
+                               Platform::autostartEntryPath(),
+                               player.isEmpty() ? QStringLiteral("(not found)") : player));
     return 0;
 }
 

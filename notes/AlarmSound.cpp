@@ -1,24 +1,56 @@
 #include "notes/AlarmSound.h"
 
+#include "notes/SoundModule.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSoundEffect>
+#include <QLibrary>
 #include <QStandardPaths>
-#include <QUrl>
+#include <QtDebug>
 
 namespace {
 
 int requests = 0;
 
-// Created at the first alarm, not at start-up: the audio stack costs several
-// MiB and a sound-server connection that most runs never use.
-QSoundEffect *player(bool create)
+struct Player
 {
-    static QSoundEffect *effect = nullptr;
-    if (!effect && create)
-        effect = new QSoundEffect(qApp);
-    return effect;
+    bool tried = false;
+    SoundModule::Play play = nullptr;
+    SoundModule::Stop stop = nullptr;
+};
+
+Player player;
+
+// Loaded at the first alarm, not at start-up: the audio stack costs several
+// MiB and a sound-server connection that most runs never use. A module that
+// is missing or cannot load leaves the alarm silent, said once.
+bool loadPlayer()
+{
+    if (player.tried)
+        return player.play != nullptr;
+    player.tried = true;
+    const QString file = AlarmSound::moduleFile();
+    if (file.isEmpty()) {
+        qWarning().noquote() << QStringLiteral("nopi: no sound module (%1) beside the program or in %2; alarms are silent")
+                                        .arg(QStringLiteral(NOPI_SOUND_MODULE_NAME),
+                                             QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                                                             + QStringLiteral(NOPI_SOUND_MODULE_DIR)));
+        return false;
+    }
+    // Never unloaded: the player it makes lives until the program ends.
+    auto *library = new QLibrary(file);
+    const auto play = reinterpret_cast<SoundModule::Play>(library->resolve(SoundModule::PlaySymbol));
+    const auto stop = reinterpret_cast<SoundModule::Stop>(library->resolve(SoundModule::StopSymbol));
+    if (!play || !stop) {
+        qWarning().noquote() << QStringLiteral("nopi: cannot load the sound module; alarms are silent:")
+                             << library->errorString();
+        delete library;
+        return false;
+    }
+    player.play = play;
+    player.stop = stop;
+    return true;
 }
 
 }
@@ -30,16 +62,8 @@ void play(const QString &path)
     ++requests;
     if (!QFileInfo(path).isFile())
         return;
-    QSoundEffect *effect = player(true);
-    // A damaged file stays Loading for ever, and without an audio device
-    // isPlaying() stays true; only a loaded sound that plays counts as playing.
-    if (effect->isPlaying() && effect->status() == QSoundEffect::Ready)
-        return;
-    const QUrl source = QUrl::fromLocalFile(path);
-    if (effect->source() != source)
-        effect->setSource(source);
-    effect->setLoopCount(1);
-    effect->play();
+    if (loadPlayer())
+        player.play(path);
 }
 
 QString soundFile()
@@ -57,10 +81,25 @@ QString soundFile()
     return shared.isEmpty() ? beside : shared;
 }
 
+QString moduleFile()
+{
+    const QString programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString name = QStringLiteral(NOPI_SOUND_MODULE_NAME);
+    const QString beside = programDir + name;
+    const QString installed =
+            QDir::cleanPath(programDir + QStringLiteral(NOPI_SOUND_MODULE_DIR) + QLatin1Char('/') + name);
+    for (const QString &path : {beside, installed}) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
 void stop()
 {
-    if (QSoundEffect *effect = player(false))
-        effect->stop();
+    // Nothing can be playing before the first alarm loaded the player.
+    if (player.stop)
+        player.stop();
 }
 
 int playRequests()

@@ -12,6 +12,9 @@ void play(const QString &path);
 // the path beside the program, which then plays nothing.
 QString soundFile();
 void stop();
+// The sound module: beside the program in the build tree, else in the
+// installed module folder relative to the program's; empty when neither.
+QString moduleFile();
 
 // How many times play() was asked, for tests that must know whether an alarm
 // sounded without an audio device to hear it.

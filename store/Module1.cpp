@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 QString CurrentSection;
 QString EditSection;
@@ -64,9 +66,27 @@ struct Remembered
     bool pending = false; // its last save failed: memory wins until written
 };
 
+struct Decoded
+{
+    NoteSettings record; // every key found, defaults for the others
+    bool whole = false;  // all the keys were found
+};
+
+// The file as this run last read or wrote it, so that ticks finding it
+// unchanged neither read nor decode it again.
+struct FileCopy
+{
+    bool held = false;
+    ProfileFile::FileStamp stamp;
+    std::int64_t readAt = 0; // when the stamp was taken
+    std::string content;
+    std::array<std::optional<Decoded>, SectionCount> decoded; // on first use
+};
+
 struct StoreState
 {
     std::string path;
+    FileCopy copy;
     std::array<Remembered, SectionCount> sections;
     bool lastSaveFailed = false;
     // The damaged file already copied, so a save that keeps failing after
@@ -80,6 +100,7 @@ SaveProblemHandler saveProblemHandler;
 
 void forgetSections()
 {
+    store.copy = FileCopy();
     store.sections = {};
     store.lastSaveFailed = false;
     store.copiedSize = 0;
@@ -100,15 +121,21 @@ char foldCase(char c)
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 
-Remembered *rememberedFor(std::string_view section)
+std::optional<size_t> sectionIndex(std::string_view section)
 {
     const auto &views = sectionNames().views;
     for (size_t i = 0; i < SectionCount; ++i) {
         if (std::equal(section.begin(), section.end(), views[i].begin(), views[i].end(),
                        [](char a, char b) { return foldCase(a) == foldCase(b); }))
-            return &store.sections[i];
+            return i;
     }
-    return nullptr;
+    return std::nullopt;
+}
+
+Remembered *rememberedFor(std::string_view section)
+{
+    const std::optional<size_t> index = sectionIndex(section);
+    return index ? &store.sections[*index] : nullptr;
 }
 
 QString readText(ProfileFile::Value value, const QString &fallback)
@@ -134,6 +161,74 @@ void fillRecord(const std::array<ProfileFile::Value, FieldCount> &values, NoteSe
     record.FName = readText(values[FName], defaults.FName);
     record.FBold = readText(values[FBold], defaults.FBold);
     record.FItalic = readText(values[FItalic], defaults.FItalic);
+}
+
+Decoded decode(std::string_view content, std::string_view section)
+{
+    std::array<ProfileFile::Value, FieldCount> values;
+    ProfileFile::readSection(content, section, Keys, values);
+    Decoded decoded;
+    decoded.whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
+    fillRecord(values, decoded.record);
+    return decoded;
+}
+
+// The file's bytes, or none when it is missing or cannot be read. Read only
+// when the file may have changed since the copy was taken; one stat() tells.
+ProfileFile::ReadResult fileContent(const std::string *&content, ProfileFile::Problem *problem)
+{
+    static const std::string none;
+    FileCopy &copy = store.copy;
+    const std::string &path = settingsPathBytes();
+    ProfileFile::FileStamp stamp;
+    if (copy.held && ProfileFile::stampOf(path, stamp) == ProfileFile::ReadResult::Ok && stamp == copy.stamp
+        && ProfileFile::stillValid(stamp, copy.readAt)) {
+        content = &copy.content;
+        return ProfileFile::ReadResult::Ok;
+    }
+    const std::int64_t readAt = ProfileFile::wallClockNow();
+    std::string fresh;
+    const ProfileFile::ReadResult result = ProfileFile::readFile(path, fresh, problem, &stamp);
+    if (result != ProfileFile::ReadResult::Ok) {
+        copy = FileCopy();
+        content = &none;
+        return result;
+    }
+    // The same bytes decode the same: only the times moved.
+    if (!copy.held || fresh != copy.content) {
+        copy.content = std::move(fresh);
+        copy.decoded = {};
+    }
+    copy.held = true;
+    copy.stamp = stamp;
+    copy.readAt = readAt;
+    content = &copy.content;
+    return result;
+}
+
+// What our own replace put there is known without reading it back.
+void keepWritten(std::string content, const ProfileFile::FileStamp &stamp, std::int64_t writtenAt)
+{
+    FileCopy &copy = store.copy;
+    copy.held = true;
+    copy.stamp = stamp;
+    copy.readAt = writtenAt;
+    copy.content = std::move(content);
+    copy.decoded = {};
+}
+
+// Section `section` of the file, decoded once per version of the file.
+Decoded sectionOfFile(std::string_view section)
+{
+    const std::string *content = nullptr;
+    const bool read = fileContent(content, nullptr) == ProfileFile::ReadResult::Ok;
+    const std::optional<size_t> index = sectionIndex(section);
+    if (!read || !index)
+        return decode(*content, section);
+    std::optional<Decoded> &decoded = store.copy.decoded[*index];
+    if (!decoded)
+        decoded = decode(*content, section);
+    return *decoded;
 }
 
 // A value is one line of the file: a line break inside it must never start a
@@ -275,15 +370,9 @@ SectionRead LoadNoteSettings(NoteSettings &record)
         return SectionRead::FromMemory;
     }
 
-    thread_local std::string content;
-    if (ProfileFile::readFile(settingsPathBytes(), content) != ProfileFile::ReadResult::Ok)
-        content.clear();
-    std::array<ProfileFile::Value, FieldCount> values;
-    ProfileFile::readSection(content, section, Keys, values);
-    const bool whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
-
-    if (whole) {
-        fillRecord(values, record);
+    const Decoded decoded = sectionOfFile(section);
+    if (decoded.whole) {
+        record = decoded.record;
         if (remembered) {
             remembered->record = record;
             remembered->known = true;
@@ -294,7 +383,7 @@ SectionRead LoadNoteSettings(NoteSettings &record)
         record = remembered->record;
         return SectionRead::FromMemory;
     }
-    fillRecord(values, record);
+    record = decoded.record;
     return SectionRead::Defaults;
 }
 
@@ -309,20 +398,30 @@ bool SaveNoteSettings(const NoteSettings &record)
     }
 
     const std::string &path = settingsPathBytes();
-    std::string content;
+    const std::string *content = nullptr;
     ProfileFile::Problem problem;
     bool saved = false;
     // A file that exists but cannot be read is left as it is.
-    if (ProfileFile::readFile(path, content, &problem) != ProfileFile::ReadResult::Failed
-        && keepCopyIfDamaged(path, content, &problem)) {
-        std::string updated = withRecord(content, section, record);
+    if (fileContent(content, &problem) != ProfileFile::ReadResult::Failed
+        && keepCopyIfDamaged(path, *content, &problem)) {
+        std::string updated = withRecord(*content, section, record);
         // Every section whose save failed lands with this one.
         for (size_t i = 0; i < SectionCount; ++i) {
             const Remembered &other = store.sections[i];
             if (other.pending && &other != remembered)
                 updated = withRecord(updated, sectionNames().views[i], other.record);
         }
-        saved = ProfileFile::replaceFile(path, updated, &problem);
+        // The file already holds every byte: replacing it would only cost a
+        // flush to disk and wake whatever watches the file.
+        if (updated == *content) {
+            saved = true;
+        } else {
+            const std::int64_t writtenAt = ProfileFile::wallClockNow();
+            ProfileFile::FileStamp written;
+            saved = ProfileFile::replaceFile(path, updated, &problem, &written);
+            if (saved)
+                keepWritten(std::move(updated), written, writtenAt);
+        }
     }
 
     if (saved) {

@@ -30,13 +30,16 @@ enum class SectionRead {
 // Reads section CurrentSection of nopi.ini into every field of `record`. The
 // run remembers, per section, the record last read whole or last saved: while
 // a save of the section is pending, or the file lacks it whole, that record is
-// given instead. Never blocks, whatever the path holds.
+// given instead. Never blocks, whatever the path holds. The file is read
+// and decoded again only when stat() shows another version of it, or one
+// written too recently for its times to tell a later write apart.
 SectionRead LoadNoteSettings(NoteSettings &record);
 // Writes all 13 keys of `record` to section CurrentSection in one replace,
 // together with every section whose last save failed. A failed save leaves the
 // section pending. A file in which none of our sections can be found is copied
 // beside itself (nopi.ini.damaged-YYYYMMDD-HHMMSS) before it is first written
-// over; a file that exists but cannot be read is never written over.
+// over; a file that exists but cannot be read is never written over. A
+// file that already holds every byte is left alone, and that is a success.
 // True when the file took the save.
 bool SaveNoteSettings(const NoteSettings &record);
 // Told once per run of failed saves (the first failure after a success or

@@ -212,6 +212,17 @@ int openForReading(const std::string &path, struct stat &info, ProfileFile::Read
     return fd;
 }
 
+ProfileFile::FileStamp stampFrom(const struct stat &info)
+{
+    ProfileFile::FileStamp stamp;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modified = std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    stamp.changed = std::int64_t(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
 std::string directoryOf(const std::string &path)
 {
     const size_t slash = path.rfind('/');
@@ -398,7 +409,32 @@ ReadResult checkReadable(const std::string &path, Problem *problem)
     return result;
 }
 
-ReadResult readFile(const std::string &path, std::string &content, Problem *problem)
+ReadResult stampOf(const std::string &path, FileStamp &stamp)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return openFailed(errno, nullptr);
+    const ReadResult result = checkReadableKind(info, nullptr);
+    if (result == ReadResult::Ok)
+        stamp = stampFrom(info);
+    return result;
+}
+
+bool stillValid(const FileStamp &stamp, std::int64_t readAt)
+{
+    // FAT keeps times to 2 s, ext3 and many network and FUSE file systems to 1 s.
+    constexpr std::int64_t CoarsestStep = 2'000'000'000;
+    return stamp.modified < readAt - CoarsestStep && stamp.changed < readAt - CoarsestStep;
+}
+
+std::int64_t wallClockNow()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+ReadResult readFile(const std::string &path, std::string &content, Problem *problem, FileStamp *stamp)
 {
     content.clear();
     ReadResult result;
@@ -406,6 +442,8 @@ ReadResult readFile(const std::string &path, std::string &content, Problem *prob
     const int fd = openForReading(path, info, result, problem);
     if (fd < 0)
         return result;
+    if (stamp)
+        *stamp = stampFrom(info);
     content.resize(size_t(info.st_size));
     size_t filled = 0;
     for (;;) {
@@ -436,7 +474,7 @@ ReadResult readFile(const std::string &path, std::string &content, Problem *prob
     return ReadResult::Ok;
 }
 
-bool replaceFile(const std::string &path, std::string_view content, Problem *problem)
+bool replaceFile(const std::string &path, std::string_view content, Problem *problem, FileStamp *written)
 {
     const std::string target = resolveLinks(path);
     const std::string directory = directoryOf(target);
@@ -475,14 +513,27 @@ bool replaceFile(const std::string &path, std::string_view content, Problem *pro
     Problem failure{Problem::None, 0};
     if (fchmod(fd, mode) != 0 || !writeAll(fd, content) || fsync(fd) != 0)
         failure = {Problem::CannotWrite, errno};
+    // The rename changes the file's times, and by then another writer may
+    // have put its own file at the path: the new version is read from a
+    // descriptor that stays on ours.
+    const int kept = written && failure.cause == Problem::None ? ::dup(fd) : -1;
     if (::close(fd) != 0 && failure.cause == Problem::None)
         failure = {Problem::CannotWrite, errno};
     if (failure.cause == Problem::None && std::rename(temporary.c_str(), target.c_str()) != 0)
         failure = {Problem::CannotWriteFolder, errno};
     if (failure.cause != Problem::None) {
+        if (kept >= 0)
+            ::close(kept);
         ::unlink(temporary.c_str());
         *problem = failure;
         return false;
+    }
+    if (written) {
+        struct stat info;
+        // Unknown, the version matches no file and the next read takes the file afresh.
+        *written = kept >= 0 && fstat(kept, &info) == 0 ? stampFrom(info) : FileStamp();
+        if (kept >= 0)
+            ::close(kept);
     }
     syncDirectory(directory);
     return true;

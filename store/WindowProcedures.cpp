@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace {
@@ -159,14 +160,27 @@ int distanceBetween(const QRect &a, const QRect &b)
     return dx + dy;
 }
 
+// An atom stands for the life of the connection, so each is asked of the X
+// server once rather than in a round trip per window.
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
+    static xcb_connection_t *askedOf = nullptr;
+    static std::vector<std::pair<QByteArray, xcb_atom_t>> known;
+    if (connection != askedOf) {
+        known.clear();
+        askedOf = connection;
+    }
+    for (const auto &[knownName, atom] : known) {
+        if (knownName == name)
+            return atom;
+    }
     const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     if (!reply)
         return XCB_ATOM_NONE;
     const xcb_atom_t atom = reply->atom;
     free(reply);
+    known.emplace_back(QByteArray(name), atom);
     return atom;
 }
 

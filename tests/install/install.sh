@@ -2,10 +2,11 @@
 # Installs the built tree with prefix /usr into a temporary DESTDIR and checks
 # what lands there: the exact file list, that install_manifest.txt names every
 # installed path and nothing else (so an uninstall leaves nothing behind), the
-# desktop file, the AppStream file, the man page, the program's RUNPATH, and
-# that the installed program finds its sound inside the installed tree.
+# desktop file, the AppStream file, the man page, the program's RUNPATH and
+# libraries, and that the installed program finds its sound and the sound's
+# player inside the installed tree.
 #
-#   install.sh BUILD_DIR
+#   install.sh BUILD_DIR [LIBDIR]     LIBDIR: CMAKE_INSTALL_LIBDIR, "lib" when left out
 #
 # Checks print "ok - ..." or "not ok - ..."; the script ends with the number
 # of failed checks.
@@ -13,7 +14,8 @@
 set -u
 export LC_ALL=C.UTF-8
 
-BUILD=$(readlink -f "${1:?usage: $0 path/to/build}")
+BUILD=$(readlink -f "${1:?usage: $0 path/to/build [libdir]}")
+LIBDIR=${2:-lib}
 [ -f "$BUILD/cmake_install.cmake" ] || { echo "not ok - no configured build at $BUILD"; exit 1; }
 for tool in cmake desktop-file-validate appstreamcli readelf; do
     command -v "$tool" > /dev/null || { echo "not ok - $tool is missing (scripts/setup test installs it)"; exit 1; }
@@ -63,8 +65,9 @@ cp "$MANIFEST" "$WORK/manifest"
 
 # ---- What is installed ------------------------------------------------------
 
-cat > "$WORK/expected" << 'EOF'
+sort > "$WORK/expected" << EOF
 /usr/bin/nopi
+/usr/$LIBDIR/nopi/nopi-sound.so
 /usr/share/applications/io.github.nopi.Nopi.desktop
 /usr/share/icons/hicolor/128x128/apps/nopi.png
 /usr/share/icons/hicolor/16x16/apps/nopi.png
@@ -162,5 +165,12 @@ sound=$(sed -n 's/^  sound: //p' "$WORK/help")
 echo "# sound file named by --help: ${sound:-none}"
 sound_installed() { [ -n "$sound" ] && [[ "$sound" == "$DEST"/* ]] && [ -f "$sound" ]; }
 check "the installed program finds BEEP inside the installed tree" sound_installed
+player=$(sed -n 's/^  sound player: //p' "$WORK/help")
+echo "# sound player named by --help: ${player:-none}"
+check "the installed program finds its sound player inside the installed tree" \
+    [ "$player" = "$DEST/usr/$LIBDIR/nopi/nopi-sound.so" ]
+# Qt Multimedia is loaded with the player at the first alarm, not at start.
+check "the installed program does not link Qt Multimedia" \
+    bash -c "! grep -q 'NEEDED.*Multimedia' '$WORK/dynamic'"
 
 exit "$FAILS"

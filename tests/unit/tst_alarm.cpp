@@ -3,9 +3,12 @@
 
 #include "notes/NoteAlarm.h"
 #include "store/AlarmTime.h"
+#include "store/Clock.h"
 #include "store/WindowProcedures.h"
 
 #include <QTest>
+
+#include <ctime>
 
 class TestAlarm : public QObject
 {
@@ -14,6 +17,8 @@ class TestAlarm : public QObject
 private slots:
     void shouldDecideTheTick_data();
     void shouldDecideTheTick();
+    void shouldTickThroughZoneChanges_data();
+    void shouldTickThroughZoneChanges();
     void shouldWriteTwoDigits_data();
     void shouldWriteTwoDigits();
     void shouldShowTheAlarmLine_data();
@@ -26,6 +31,31 @@ private slots:
 };
 
 using Step = NoteAlarm::Step;
+
+// The time zone of the C library and of Qt's local time, put back as it was
+// at the end of the scope.
+class ZoneSetting
+{
+public:
+    ZoneSetting() : m_saved(qgetenv("TZ")), m_wasSet(qEnvironmentVariableIsSet("TZ")) {}
+    ~ZoneSetting()
+    {
+        if (m_wasSet)
+            qputenv("TZ", m_saved);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+    void use(const QByteArray &zone) const
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+
+private:
+    QByteArray m_saved;
+    bool m_wasSet;
+};
 
 void TestAlarm::shouldDecideTheTick_data()
 {
@@ -95,6 +125,71 @@ void TestAlarm::shouldDecideTheTick()
     record.ALARM = alarm;
     record.A_TIME = aTime;
     QCOMPARE(NoteAlarm::step(record, previousTick, now), step);
+}
+
+// The clock keeps the zone's offset between lookups: two ticks as the clock
+// gives them, the zone set before each, and what an alarm does between them.
+void TestAlarm::shouldTickThroughZoneChanges_data()
+{
+    QTest::addColumn<QByteArray>("zoneBefore");
+    QTest::addColumn<QByteArray>("zoneAfter");
+    QTest::addColumn<QDateTime>("previousUtc");
+    QTest::addColumn<QDateTime>("nowUtc");
+    QTest::addColumn<int>("aTime");
+    QTest::addColumn<QString>("localNow");
+    QTest::addColumn<Step>("step");
+
+    const auto utc = [](int month, int day, int hour, int minute, int second, int ms) {
+        return QDateTime(QDate(2026, month, day), QTime(hour, minute, second, ms), Qt::UTC);
+    };
+    const QByteArray berlin = "Europe/Berlin";
+    const QByteArray tokyo = "Asia/Tokyo";
+    QTest::newRow("summer time begins between two ticks")
+            << berlin << berlin << utc(3, 29, 0, 59, 59, 800) << utc(3, 29, 1, 0, 0, 300) << 230
+            << "2026-03-29 03:00:00" << Step::Fire;
+    QTest::newRow("summer time ends between two ticks: 02:30 comes again later")
+            << berlin << berlin << utc(10, 25, 0, 59, 59, 800) << utc(10, 25, 1, 0, 0, 300) << 230
+            << "2026-10-25 02:00:00" << Step::Nothing;
+    QTest::newRow("midnight nine hours ahead of UTC")
+            << tokyo << tokyo << utc(12, 7, 14, 59, 59, 800) << utc(12, 7, 15, 0, 0, 300) << 0
+            << "2026-12-08 00:00:00" << Step::Fire;
+    QTest::newRow("another zone and the clock set forward within the minute")
+            << berlin << tokyo << utc(12, 7, 8, 0, 10, 0) << utc(12, 7, 8, 0, 20, 0) << 1700
+            << "2026-12-07 17:00:20" << Step::Fire;
+    QTest::newRow("another zone and the clock set back within the minute")
+            << berlin << tokyo << utc(12, 7, 8, 0, 20, 0) << utc(12, 7, 8, 0, 10, 0) << 1700
+            << "2026-12-07 17:00:10" << Step::Fire;
+    QTest::newRow("another zone, taken at the next minute")
+            << berlin << tokyo << utc(12, 7, 8, 0, 59, 800) << utc(12, 7, 8, 1, 0, 300) << 1700
+            << "2026-12-07 17:01:00" << Step::Fire;
+}
+
+void TestAlarm::shouldTickThroughZoneChanges()
+{
+    QFETCH(QByteArray, zoneBefore);
+    QFETCH(QByteArray, zoneAfter);
+    QFETCH(QDateTime, previousUtc);
+    QFETCH(QDateTime, nowUtc);
+    QFETCH(int, aTime);
+    QFETCH(QString, localNow);
+    QFETCH(Step, step);
+    const ZoneSetting zone;
+
+    // Half a second of the steady clock between the ticks. Each row starts
+    // far from where the row before left the clock, as after a suspend.
+    static qint64 start = 0;
+    start -= 1'000'000'000'000;
+    zone.use(zoneBefore);
+    const QDateTime previous = Clock::localTime(previousUtc.toMSecsSinceEpoch(), start);
+    zone.use(zoneAfter);
+    const QDateTime now = Clock::localTime(nowUtc.toMSecsSinceEpoch(), start + 500);
+
+    QCOMPARE(now.toMSecsSinceEpoch(), nowUtc.toMSecsSinceEpoch());
+    QCOMPARE(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), localNow);
+    NoteSettings record;
+    record.ALARM = 1;
+    record.A_TIME = aTime;
+    QCOMPARE(NoteAlarm::step(record, previous, now), step);
 }
 
 void TestAlarm::shouldWriteTwoDigits_data()

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 
 #include <climits>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,6 +157,10 @@ private slots:
     void shouldKeepACopyOfADamagedFile();
     void shouldHoldAndReportSavesThatFail_data();
     void shouldHoldAndReportSavesThatFail();
+    void shouldSeeEveryChangeByAnotherWriter_data();
+    void shouldSeeEveryChangeByAnotherWriter();
+    void shouldReplaceTheFileOnlyForNewBytes_data();
+    void shouldReplaceTheFileOnlyForNewBytes();
 };
 
 void TestStore::shouldReadEveryDefaultFromAnAbsentFile()
@@ -432,6 +438,8 @@ void TestStore::shouldKeepTheOldFileWhenAWriteFails()
     QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
     QVERIFY(QFile::setPermissions(settings.path(), QFileDevice::ReadOwner));
     qInstallMessageHandler(countSaveWarnings);
+    // The same record again would change no byte and need no write.
+    record.POJIX += 15;
     settings.save(QStringLiteral("FORM3"), record);
     qInstallMessageHandler(previous);
     QCOMPARE(savedWarnings, 2);
@@ -726,6 +734,103 @@ void TestStore::shouldHoldAndReportSavesThatFail()
     QCOMPARE(read, SectionRead::FromFile);
     QCOMPARE(settings.load(QStringLiteral("FORM5"), &read), fifth);
     QCOMPARE(read, SectionRead::FromFile);
+}
+
+// Another program changes the file behind this run's back. Same size and
+// same inode or same times each time, so only the file's full version tells
+// the change, and where the times are too coarse, reading it again.
+void TestStore::shouldSeeEveryChangeByAnotherWriter_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<bool>("settled"); // the run read the file long after its last change
+    QTest::newRow("in place, at once, again and again") << "in place" << false;
+    QTest::newRow("in place, its times put back") << "times put back" << true;
+    QTest::newRow("by rename, with the old file's times") << "by rename" << true;
+}
+
+void TestStore::shouldSeeEveryChangeByAnotherWriter()
+{
+    QFETCH(QString, writer);
+    QFETCH(bool, settled);
+    SettingsFixture settings;
+    NoteSettings record = japaneseNote();
+    record.NAIYOU = QStringLiteral("memo 0");
+    settings.save(QStringLiteral("FORM3"), record);
+    if (settled)
+        QTest::qSleep(2100); // past the coarsest file time step: the times are trusted
+    const QByteArray path = QFile::encodeName(settings.path());
+
+    for (int change = 1; change <= (settled ? 1 : 50); ++change) {
+        QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+        const QByteArray before = "NAIYOU=" + sjis(record.NAIYOU);
+        record.NAIYOU = QStringLiteral("memo %1").arg(change % 10);
+        const QByteArray bytes = settings.bytes().replace(before, "NAIYOU=" + sjis(record.NAIYOU));
+        struct stat old;
+        QCOMPARE(stat(path.constData(), &old), 0);
+        if (writer == QLatin1String("by rename")) {
+            const QByteArray other = path + ".other";
+            QFile file(QFile::decodeName(other));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            file.close();
+            const struct timespec times[2] = {old.st_atim, old.st_mtim};
+            QCOMPARE(utimensat(AT_FDCWD, other.constData(), times, 0), 0);
+            QCOMPARE(rename(other.constData(), path.constData()), 0);
+        } else {
+            settings.write(bytes);
+            if (writer == QLatin1String("times put back")) {
+                const struct timespec times[2] = {old.st_atim, old.st_mtim};
+                QCOMPARE(utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+            }
+        }
+        QCOMPARE(QFileInfo(settings.path()).size(), qint64(old.st_size));
+    }
+    QCOMPARE(settings.load(QStringLiteral("FORM3")), record);
+}
+
+// A new run loads each note and saves it back, as every start does.
+void TestStore::shouldReplaceTheFileOnlyForNewBytes_data()
+{
+    QTest::addColumn<QByteArray>("file"); // empty: as this program saved it
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("as this program saved it") << QByteArray() << false;
+    QTest::newRow("the same values in other text forms")
+            << QByteArray("[FORM3]\nSIYOU=1\nB_Color=0\nPOJIX=0\nPOJIY=0\nYOKO=1\nTATE=1\nALARM=0\nA_TIME=0\n"
+                          "NAIYOU=\nFName=x\nFSize=10\nFBold=False\nFItalic=False\n")
+            << true;
+    QTest::newRow("a key missing") << QByteArray("[FORM3]\r\nSIYOU= 1\r\n") << true;
+}
+
+void TestStore::shouldReplaceTheFileOnlyForNewBytes()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, replaced);
+    SettingsFixture settings;
+    if (file.isEmpty()) {
+        settings.save(QStringLiteral("FORM3"), japaneseNote());
+        settings.save(QStringLiteral("FORM4"), NoteSettings());
+    } else {
+        settings.write(file);
+    }
+    const QByteArray before = settings.bytes();
+    const QByteArray path = QFile::encodeName(settings.path());
+    struct stat old;
+    QCOMPARE(stat(path.constData(), &old), 0);
+    ResetProgramState();
+
+    for (const QString &section : {QStringLiteral("FORM3"), QStringLiteral("FORM4")}) {
+        const NoteSettings record = settings.load(section);
+        if (file.isEmpty() || section == QLatin1String("FORM3")) {
+            CurrentSection = section;
+            QVERIFY(SaveNoteSettings(record));
+        }
+    }
+    struct stat now;
+    QCOMPARE(stat(path.constData(), &now), 0);
+    const bool sameFile = now.st_ino == old.st_ino && now.st_mtim.tv_sec == old.st_mtim.tv_sec
+            && now.st_mtim.tv_nsec == old.st_mtim.tv_nsec && now.st_ctim.tv_nsec == old.st_ctim.tv_nsec;
+    QCOMPARE(sameFile, !replaced);
+    QCOMPARE(settings.bytes() == before, !replaced);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -229,11 +229,14 @@ window_manager_settled() {
 
 # nopi_env COMMAND...: runs a command in the program's environment on this
 # display: its own settings, runtime folder (the single-instance lock) and home.
-# It execs, so a background nopi_env's pid is the program's own.
+# It execs, so a background nopi_env's pid is the program's own. Without a
+# sound server of the test's own, the program finds none, rather than start
+# or reach the user's.
 nopi_env() {
     exec env -u QT_QPA_PLATFORM -u SESSION_MANAGER -u DBUS_SESSION_BUS_ADDRESS \
         HOME="$WORK/home" XDG_CONFIG_HOME="$CONFIG_DIR" XDG_RUNTIME_DIR="$WORK/runtime" \
         NO_AT_BRIDGE=1 QT_LOGGING_RULES="qt.multimedia*=false" \
+        PULSE_SERVER="${PULSE_SERVER:-unix:$WORK/no-sound-server}" \
         "$@"
 }
 
@@ -556,4 +559,105 @@ edit_client() {
     geometry "$1" || return 1
     CX=$((GX + 3))
     CY=$((GY + 24))
+}
+
+# ---- Sound ------------------------------------------------------------------------
+# A PulseAudio server of the test's own: a null sink, which plays into nothing
+# at the pace of a real card, behind a socket in WORK that any client may use.
+# PULSE_SERVER names it to the program and to pactl alike.
+
+SOUND_SERVER_PID=""
+
+start_sound_server() {
+    local tool
+    for tool in pulseaudio pactl; do
+        command -v "$tool" > /dev/null || { echo "not ok - $tool is missing (scripts/setup test installs it)"; exit 1; }
+    done
+    mkdir -m 700 "$WORK/pulse"
+    export PULSE_SERVER="unix:$WORK/pulse/native"
+    # Run by root, as in a CI container, it warns and runs; --system is a
+    # different, shared server. Its home, runtime and state stay in WORK; it
+    # asks nobody (rtkit, over the system bus) for a higher priority.
+    (exec env -u DBUS_SESSION_BUS_ADDRESS HOME="$WORK/pulse" XDG_RUNTIME_DIR="$WORK/pulse" \
+        PULSE_RUNTIME_PATH="$WORK/pulse/runtime" PULSE_STATE_PATH="$WORK/pulse/state" \
+        pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
+        --realtime=no --high-priority=no --log-target=stderr \
+        -L module-null-sink -L "module-native-protocol-unix auth-anonymous=1 socket=$WORK/pulse/native") \
+        >> "$WORK/pulseaudio.log" 2>&1 &
+    SOUND_SERVER_PID=$!
+    trap 'stop_sound_server_then_clean_up' EXIT
+    require "the test's sound server answers" 10 sound_server_answers
+}
+
+stop_sound_server_then_clean_up() {
+    local status=$?
+    stop_pid "$SOUND_SERVER_PID"
+    (exit "$status")
+    cleanup
+}
+
+pactl_quiet() { HOME="$WORK/pulse" pactl "$@" 2> /dev/null; }
+sound_server_answers() { pactl_quiet info > /dev/null; }
+
+# sound_streams: how many playback streams the server holds. The server is
+# the test's own, so every one is the program's, whichever part of it plays.
+# It fails when the server does not answer, so that no answer never passes
+# for silence.
+sound_streams() {
+    local streams
+    streams=$(pactl_quiet list short sink-inputs) || return 1
+    grep -c . <<< "$streams"
+    return 0
+}
+
+program_sounds() { [ "$(sound_streams)" -gt 0 ] 2> /dev/null; }
+program_silent() { [ "$(sound_streams)" = 0 ]; }
+
+# hold_sound / release_sound: a suspended sink takes no more samples, so a
+# stream that is playing stays open until its program stops it, however short
+# its sound.
+hold_sound() { pactl_quiet suspend-sink @DEFAULT_SINK@ 1; }
+release_sound() { pactl_quiet suspend-sink @DEFAULT_SINK@ 0; }
+
+# ---- Pictures --------------------------------------------------------------------
+
+# window_picture ID: a checksum of what the window shows on the screen.
+window_picture() {
+    command -v xwd > /dev/null || { echo "not ok - xwd is missing (scripts/setup test installs x11-apps)" >&2; return 1; }
+    xwd -silent -id "$1" > "$WORK/picture.xwd" 2> /dev/null || return 1
+    md5sum < "$WORK/picture.xwd" | cut -c1-32
+}
+
+# pictures_over MILLISECONDS ID: the distinct pictures the window showed,
+# sampled every 0.1 s, one a line.
+pictures_over() {
+    local deadline=$(($(now_ms) + $1))
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        window_picture "$2"
+        sleep 0.1
+    done | sort -u
+}
+
+# blinks ID PICTURE: within 2 s the window shows PICTURE and something else.
+blinks() {
+    local seen
+    seen=$(pictures_over 2000 "$1")
+    grep -qx "$2" <<< "$seen" && [ "$(wc -l <<< "$seen")" -ge 2 ]
+}
+
+# shows_steadily ID PICTURE: the window shows PICTURE and nothing else for 1.5 s.
+shows_steadily() { [ "$(pictures_over 1500 "$1")" = "$2" ]; }
+
+# settled_picture ID: the window's picture once it has stayed the same for
+# 1.5 s, waiting up to 10 s; nothing when it never settles.
+settled_picture() {
+    local deadline=$(($(now_ms) + 10000)) seen
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        seen=$(pictures_over 1500 "$1")
+        if [ -n "$seen" ] && [ "$(wc -l <<< "$seen")" -eq 1 ]; then
+            echo "$seen"
+            return 0
+        fi
+    done
+    return 1
 }

@@ -43,8 +43,10 @@ check "Form4 shape: (3,2) is cut away" shows_root_at 203 102
 check "Form4 shape: (w-2,h-3) is cut away" shows_root_at 398 197
 check "Form4 shape: (w-3,h-2) is cut away" shows_root_at 397 198
 
-# Each shown note rewrites its own section, with the values it already had.
+# Each shown note saves its own section, with the values it already had: not
+# a byte changes, so the file is not even replaced.
 check "start-up leaves every value of nopi.ini as it was" holds_for 3 same_values_as fixture
+check "start-up leaves nopi.ini itself alone: its bytes, inode and time" unchanged_since fixture
 expect_eq "[FORM5] (not in use) stays SIYOU 0" 0 "$(ini_num FORM5 SIYOU)"
 expect_eq "numbers keep the blank after '='" " 1" "$(ini_raw FORM4 SIYOU)"
 expect_eq "every line of the file ends in CRLF" "$(wc -l < "$INI")" "$(grep -c $'\r$' "$INI")"
