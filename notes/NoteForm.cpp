@@ -508,6 +508,9 @@ bool NoteForm::writeBackDue() const
 // chose on its own is never stored: the next start asks for the stored one.
 void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
 {
+    // The common tick: nobody moved the window, nothing to write or to ask.
+    if (!m_placedByUser && !writeAnyway && m_placementChecks == 0)
+        return;
     const int tppX = TwipsPerPixelX();
     const int tppY = TwipsPerPixelY();
     const QRect stored(record.POJIX, record.POJIY, record.YOKO, record.TATE);

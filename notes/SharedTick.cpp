@@ -1,5 +1,6 @@
 #include "notes/SharedTick.h"
 
+#include "store/Module1.h"
 #include "ui/Definitions.h"
 
 #include <QTimer>
@@ -23,6 +24,9 @@ struct TickTimer
 
     void tick()
     {
+        // A change another program makes is seen by this round or the next,
+        // within one tick either way.
+        const SettingsReadRound round;
         // A tick may close its note, or another one, or show a new one.
         const std::vector<SharedTick *> due = subscribers;
         for (SharedTick *subscriber : due) {

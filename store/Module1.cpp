@@ -87,6 +87,9 @@ struct StoreState
 {
     std::string path;
     FileCopy copy;
+    // Within one round of the notes' ticks the file is looked at once.
+    int roundDepth = 0;
+    bool roundChecked = false;
     std::array<Remembered, SectionCount> sections;
     bool lastSaveFailed = false;
     // The damaged file already copied, so a save that keeps failing after
@@ -181,8 +184,13 @@ ProfileFile::ReadResult fileContent(const std::string *&content, ProfileFile::Pr
     FileCopy &copy = store.copy;
     const std::string &path = settingsPathBytes();
     ProfileFile::FileStamp stamp;
+    if (copy.held && store.roundChecked) {
+        content = &copy.content;
+        return ProfileFile::ReadResult::Ok;
+    }
     if (copy.held && ProfileFile::stampOf(path, stamp) == ProfileFile::ReadResult::Ok && stamp == copy.stamp
         && ProfileFile::stillValid(stamp, copy.readAt)) {
+        store.roundChecked = store.roundDepth > 0;
         content = &copy.content;
         return ProfileFile::ReadResult::Ok;
     }
@@ -202,6 +210,7 @@ ProfileFile::ReadResult fileContent(const std::string *&content, ProfileFile::Pr
     copy.held = true;
     copy.stamp = stamp;
     copy.readAt = readAt;
+    store.roundChecked = store.roundDepth > 0;
     content = &copy.content;
     return result;
 }
@@ -213,23 +222,52 @@ void keepWritten(std::string content, const ProfileFile::FileStamp &stamp, std::
     copy.held = true;
     copy.stamp = stamp;
     copy.readAt = writtenAt;
+    store.roundChecked = store.roundDepth > 0;
     copy.content = std::move(content);
     copy.decoded = {};
 }
 
-// Section `section` of the file, decoded once per version of the file.
-Decoded sectionOfFile(std::string_view section)
+// Section `section` of the file, decoded once per version of the file. The
+// reference holds until the next call.
+const Decoded &sectionOfFile(std::string_view section)
 {
+    static Decoded uncached;
     const std::string *content = nullptr;
     const bool read = fileContent(content, nullptr) == ProfileFile::ReadResult::Ok;
     const std::optional<size_t> index = sectionIndex(section);
-    if (!read || !index)
-        return decode(*content, section);
+    if (!read || !index) {
+        uncached = decode(*content, section);
+        return uncached;
+    }
     std::optional<Decoded> &decoded = store.copy.decoded[*index];
     if (!decoded)
         decoded = decode(*content, section);
     return *decoded;
 }
+
+// A section's name as the file's bytes; our names are short and ASCII, so
+// no allocation at every tick.
+class SectionName
+{
+public:
+    explicit SectionName(const QString &name)
+    {
+        if (name.size() < qsizetype(m_buffer.size())) {
+            for (qsizetype i = 0; i < name.size(); ++i)
+                m_buffer[size_t(i)] = name[i].unicode() < 256 ? char(name[i].unicode()) : '?';
+            m_view = std::string_view(m_buffer.data(), size_t(name.size()));
+        } else {
+            m_long = name.toLatin1();
+            m_view = std::string_view(m_long.constData(), size_t(m_long.size()));
+        }
+    }
+    std::string_view view() const { return m_view; }
+
+private:
+    std::array<char, 32> m_buffer {};
+    QByteArray m_long;
+    std::string_view m_view;
+};
 
 // A value is one line of the file: a line break inside it must never start a
 // new key or section. Trailing breaks only end the line; inner ones are the
@@ -362,15 +400,15 @@ void ResetProgramState()
 
 SectionRead LoadNoteSettings(NoteSettings &record)
 {
-    const QByteArray sectionBytes = CurrentSection.toLatin1();
-    const std::string_view section(sectionBytes.constData(), size_t(sectionBytes.size()));
+    const SectionName name(CurrentSection);
+    const std::string_view section = name.view();
     Remembered *remembered = rememberedFor(section);
     if (remembered && remembered->pending) {
         record = remembered->record;
         return SectionRead::FromMemory;
     }
 
-    const Decoded decoded = sectionOfFile(section);
+    const Decoded &decoded = sectionOfFile(section);
     if (decoded.whole) {
         record = decoded.record;
         if (remembered) {
@@ -389,8 +427,8 @@ SectionRead LoadNoteSettings(NoteSettings &record)
 
 bool SaveNoteSettings(const NoteSettings &record)
 {
-    const QByteArray sectionBytes = CurrentSection.toLatin1();
-    const std::string_view section(sectionBytes.constData(), size_t(sectionBytes.size()));
+    const SectionName name(CurrentSection);
+    const std::string_view section = name.view();
     Remembered *remembered = rememberedFor(section);
     if (remembered) {
         remembered->record = record;
@@ -452,6 +490,17 @@ QString SettingsFileProblem()
     if (ProfileFile::checkReadable(settingsPathBytes(), &problem) == ProfileFile::ReadResult::Failed)
         return problemText(problem);
     return QString();
+}
+
+SettingsReadRound::SettingsReadRound()
+{
+    ++store.roundDepth;
+}
+
+SettingsReadRound::~SettingsReadRound()
+{
+    if (--store.roundDepth == 0)
+        store.roundChecked = false;
 }
 
 void RemoveStaleSaveFiles()

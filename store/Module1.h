@@ -52,6 +52,18 @@ void SetSaveProblemHandler(SaveProblemHandler handler);
 // read or does not exist yet. Never blocks, whatever the path holds.
 QString SettingsFileProblem();
 
+// While one lives, loads look at the file once: the first finds whether it
+// changed, the others take that answer. For the notes' ticks, which all run
+// in one wake-up of the program and need not each ask the disk again.
+class SettingsReadRound
+{
+public:
+    SettingsReadRound();
+    ~SettingsReadRound();
+    SettingsReadRound(const SettingsReadRound &) = delete;
+    SettingsReadRound &operator=(const SettingsReadRound &) = delete;
+};
+
 // Clears away what a save cut short by a crash or a kill left beside nopi.ini.
 // Call it only as the one running copy, before the first save.
 void RemoveStaleSaveFiles();

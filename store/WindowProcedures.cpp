@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
@@ -40,10 +41,10 @@ int twipsPerPixel(qreal dotsPerInch)
 class PlacementState : public QObject
 {
 public:
+    // Asked by every note's tick: a lookup, not a search of the children.
     static PlacementState *of(const QWidget *window)
     {
-        return window ? window->findChild<PlacementState *>(objectNameOfState(), Qt::FindDirectChildrenOnly)
-                      : nullptr;
+        return window ? states().value(window) : nullptr;
     }
 
     static PlacementState *create(QWidget *window)
@@ -51,8 +52,14 @@ public:
         if (PlacementState *state = of(window))
             return state;
         auto *state = new PlacementState(window);
-        state->setObjectName(objectNameOfState());
+        state->setObjectName(QStringLiteral("userPlacement"));
+        states().insert(window, state);
         return state;
+    }
+
+    ~PlacementState() override
+    {
+        states().remove(m_window);
     }
 
     void userActed()
@@ -76,10 +83,15 @@ public:
     bool keyboardGrabbed = false; // it holds the keyboard taken from this window (a move by keys or menu)
 
 private:
-    using QObject::QObject;
+    explicit PlacementState(QWidget *window) : QObject(window), m_window(window) { }
 
-    static QString objectNameOfState() { return QStringLiteral("userPlacement"); }
+    static QHash<const QWidget *, PlacementState *> &states()
+    {
+        static QHash<const QWidget *, PlacementState *> byWindow;
+        return byWindow;
+    }
 
+    const QWidget *m_window;
     QDeadlineTimer m_lateNotices;
 };
 
