@@ -522,6 +522,8 @@ void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
         place = current;
     } else if (geometry() != storedGeometry(record)) {
         askOnceMoreForTheStoredPlace(record);
+    } else if (m_placementChecks > 0) {
+        --m_placementChecks;
     }
     // Where the file puts it, to the pixel, the file's own figures stay:
     // rewriting only their rounding to whole pixels would answer every
