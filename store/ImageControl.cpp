@@ -3,7 +3,21 @@
 #include "ui/Definitions.h"
 
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QMouseEvent>
+
+namespace {
+
+// The program's pictures are all PNG: read as such, without Qt loading every
+// image-format plugin (and the JPEG library) to ask whether it knows them.
+QPixmap readPng(const QString &path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
+}
 
 QPixmap LoadPicture(const char *resourcePath)
 {
@@ -14,20 +28,20 @@ QPixmap LoadPicture(const char *resourcePath)
         qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
         if (dot < 0)
             dot = path.size();
-        QPixmap doubled(path.left(dot) + QStringLiteral("@2x") + path.mid(dot));
+        QPixmap doubled = readPng(path.left(dot) + QStringLiteral("@2x") + path.mid(dot));
         if (!doubled.isNull()) {
             doubled.setDevicePixelRatio(2.0);
             return doubled;
         }
     }
-    return QPixmap(path);
+    return readPng(path);
 }
 
 QIcon ProgramIcon()
 {
-    QIcon icon(QString::fromUtf8(Definitions::Icon));
+    QIcon icon(readPng(QString::fromUtf8(Definitions::Icon)));
     for (const char *path : Definitions::IconSizes)
-        icon.addFile(QString::fromUtf8(path));
+        icon.addPixmap(readPng(QString::fromUtf8(path)));
     return icon;
 }
 
