@@ -332,6 +332,7 @@ void NoteForm::Label1_MouseMove()
     // Disabled, the label passes presses and double-clicks to the note, so the
     // note can be dragged and edited anywhere on its surface.
     Label1->setEnabled(false);
+    m_labelDisabled = true;
 }
 
 void NoteForm::Form_DblClick()
@@ -577,6 +578,11 @@ void NoteForm::saveRecord(const NoteSettings &record)
 
 void NoteForm::reenableLabel()
 {
+    // Kept beside the tick's own state: an idle tick then touches nothing of
+    // the label.
+    if (!m_labelDisabled)
+        return;
+    m_labelDisabled = false;
     if (!Label1->isEnabled())
         Label1->setEnabled(true);
 }

@@ -68,6 +68,7 @@ private:
     NoteSettings m_known;
     // The user moved or resized the window since its place was last written.
     bool m_placedByUser = false;
+    bool m_labelDisabled = false;
     QColor m_color = Qt::black;
     QDateTime m_previousTick;
     int m_ticksWithoutSection = 0;

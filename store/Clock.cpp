@@ -15,6 +15,8 @@ struct Zone
     qint64 minute = 0;     // the UTC minute of the lookup
     qint64 lastUtc = 0;    // the clocks at the last call
     qint64 lastSteady = 0;
+    QDateTime moment;      // the last answer, and its UTC milliseconds
+    qint64 momentUtc = 0;
 };
 
 Zone zone;
@@ -47,10 +49,16 @@ QDateTime localTime(qint64 utcMSecs, qint64 steadyMSecs)
         zone.offsetSeconds = QDateTime::fromMSecsSinceEpoch(utcMSecs, Qt::LocalTime).offsetFromUtc();
         zone.minute = minute;
         zone.known = true;
+        zone.moment = QDateTime();
     }
     zone.lastUtc = utcMSecs;
     zone.lastSteady = steadyMSecs;
-    return QDateTime::fromMSecsSinceEpoch(utcMSecs, Qt::OffsetFromUTC, zone.offsetSeconds);
+    // The notes' ticks of one round ask within the same millisecond.
+    if (!zone.moment.isValid() || zone.momentUtc != utcMSecs) {
+        zone.moment = QDateTime::fromMSecsSinceEpoch(utcMSecs, Qt::OffsetFromUTC, zone.offsetSeconds);
+        zone.momentUtc = utcMSecs;
+    }
+    return zone.moment;
 }
 
 void setFixed(const QDateTime &moment)
