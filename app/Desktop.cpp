@@ -78,11 +78,7 @@ void Desktop::watchForNotesFromElsewhere()
 
 void Desktop::showNotesFromElsewhere()
 {
-    // Showing a note reads its section through the shared record, which an
-    // open edit screen is using.
-    const NoteSettings shared = SharedRecord;
     const QString current = CurrentSection;
-    const int useShared = UseSharedRecord;
     bool shown = false;
     int freeSlots = NoteSlots::Count;
     for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
@@ -96,15 +92,18 @@ void Desktop::showNotesFromElsewhere()
         // what this copy itself did.
         if (LoadNoteSettings(record) != SectionRead::FromFile || record.SIYOU != 1)
             continue;
-        CurrentSection = NoteSection(slot);
+        // Showing a note reads its section through the shared record, which
+        // an open edit screen is using.
+        const NoteSettings shared = SharedRecord;
+        const int useShared = UseSharedRecord;
         UseSharedRecord = 0;
         showNote(slot);
+        SharedRecord = shared;
+        UseSharedRecord = useShared;
         --freeSlots;
         shown = true;
     }
-    SharedRecord = shared;
     CurrentSection = current;
-    UseSharedRecord = useShared;
     if (!shown)
         return;
     setLauncherWidthTwips(freeSlots == 0 ? Definitions::Form1::NarrowWidth : Definitions::Form1::FullWidth);

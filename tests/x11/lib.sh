@@ -57,14 +57,23 @@ diagnose() {
     done
 }
 
+# stop_display: ends the program, the window manager and the display, and
+# forgets them.
+stop_display() {
+    stop_pid "$NOPI_PID"
+    stop_pid "$OPENBOX_PID"
+    stop_pid "$XVFB_PID"
+    NOPI_PID=""
+    OPENBOX_PID=""
+    XVFB_PID=""
+}
+
 cleanup() {
     local status=$?
     if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
         diagnose
     fi
-    stop_pid "$NOPI_PID"
-    stop_pid "$OPENBOX_PID"
-    stop_pid "$XVFB_PID"
+    stop_display
     if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
         local log
         for log in "$WORK"/*.log; do
@@ -185,10 +194,7 @@ start_display() {
     for attempt in 1 2 3; do
         try_display && return 0
         echo "# display ${DISPLAY:-?} did not come up (try $attempt): $(tail -n 1 "$WORK/openbox.log" 2> /dev/null)"
-        stop_pid "$OPENBOX_PID"
-        stop_pid "$XVFB_PID"
-        OPENBOX_PID=""
-        XVFB_PID=""
+        stop_display
     done
     echo "not ok - no display with a window manager after three tries"
     exit 1
@@ -538,12 +544,7 @@ start_and_wait() {
     # on a sound one still fails.
     if ! wait_until 15 has_window Form1; then
         echo "# no launcher on display $DISPLAY: $(diagnose | tr '\n' ' ')"
-        stop_pid "$NOPI_PID"
-        stop_pid "$OPENBOX_PID"
-        stop_pid "$XVFB_PID"
-        NOPI_PID=""
-        OPENBOX_PID=""
-        XVFB_PID=""
+        stop_display
         start_display
         start_nopi "$@"
     fi

@@ -82,12 +82,7 @@ end_both() {
                 iconv -f CP932 -t UTF-8 "$INI" 2> /dev/null | tr -d '\r' || cat -v "$INI"
             fi
         fi
-        stop_pid "$NOPI_PID"
-        stop_pid "$OPENBOX_PID"
-        stop_pid "$XVFB_PID"
-        NOPI_PID=""
-        OPENBOX_PID=""
-        XVFB_PID=""
+        stop_display
     done
     # lib.sh's cleanup shows the sync engine's log and the common file, and
     # removes everything.
