@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "app/Desktop.h"
 
 #include "app/Form1.h"
+#include "desktop/WindowProcedures.h"
 #include "editor/Form2.h"
 #include "notes/NoteForm.h"
 #include "store/Module1.h"
-#include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
 #include <QAbstractButton>

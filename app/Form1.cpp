@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: MIT
 #include "app/Form1.h"
 
+#include "desktop/ImageControl.h"
+#include "desktop/UserPlacement.h"
+#include "desktop/WindowProcedures.h"
+#include "desktop/X11.h"
 #include "store/Forms.h"
-#include "store/ImageControl.h"
 #include "store/Module1.h"
-#include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
 #include <QApplication>
@@ -11,42 +14,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include <xcb/xcb.h>
-
 namespace Def = Definitions::Form1;
-
-namespace {
-
-// Starting the program again is the user's own request for it. Window
-// managers that keep programs from taking the focus (mutter, kwin) honour
-// such a request when it comes as a desktop tool's, with no time of its own;
-// openbox takes either.
-void askWindowManagerToActivate(QWidget *window)
-{
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return;
-    static const char name[] = "_NET_ACTIVE_WINDOW";
-    xcb_intern_atom_reply_t *atom =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr);
-    if (!atom)
-        return;
-    xcb_client_message_event_t request{};
-    request.response_type = XCB_CLIENT_MESSAGE;
-    request.format = 32;
-    request.window = static_cast<xcb_window_t>(window->winId());
-    request.type = atom->atom;
-    request.data.data32[0] = 2; // from a desktop tool: the user asked
-    request.data.data32[1] = XCB_CURRENT_TIME;
-    free(atom);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char *>(&request));
-    xcb_flush(connection);
-}
-
-}
 
 Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
@@ -146,7 +114,8 @@ bool Form1::Form_Load()
 void Form1::comeForward()
 {
     BringForward(this);
-    askWindowManagerToActivate(this);
+    // Starting the program again is the user's own request for it.
+    X11::askToActivate(this);
 }
 
 void Form1::setWidthTwips(int twips)

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "app/Platform.h"
 
+#include "desktop/X11.h"
 #include "notes/AlarmSound.h"
 #include "store/Module1.h"
 
@@ -10,8 +12,6 @@
 #include <QFont>
 #include <QSaveFile>
 #include <QStandardPaths>
-
-#include <xcb/xcb.h>
 
 #include <cstdio>
 
@@ -107,16 +107,6 @@ int autostartOff()
     return 0;
 }
 
-bool xDisplayReachable()
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
-}
-
 // The characters a desktop entry's Exec needs quoted, besides control characters.
 bool needsQuoting(const QString &text)
 {
@@ -200,7 +190,7 @@ QByteArray windowSystemFor(const QByteArray &requested, bool xDisplayReachable)
 bool chooseWindowSystem()
 {
     const QByteArray requested = qgetenv("QT_QPA_PLATFORM");
-    const QByteArray chosen = windowSystemFor(requested, xDisplayReachable());
+    const QByteArray chosen = windowSystemFor(requested, X11::displayReachable());
     if (chosen.isEmpty()) {
         const QByteArray display = qgetenv("DISPLAY");
         print(stderr, QStringLiteral("nopi: Nopi needs X11 or XWayland, and no X display could be reached (%1).\n")

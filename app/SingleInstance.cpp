@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/SingleInstance.h"
 
 #include <QDir>

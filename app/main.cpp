@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Nopi: sticky notes on the desktop.
 //
 // Form1            (app/)    the launcher strip: start-up, new-note button, quit
@@ -17,13 +18,15 @@
 // Cp932            (store/)  the file's Shift-JIS at its boundary
 // Clock            (store/)  the one clock, which tests set
 // Forms            (store/)  the windows' registry, filled by Desktop
-// ImageControl     (store/)  a clickable picture at the screen's scale
-// WindowProcedures (store/)  topmost band, window shapes, dragging, twips
+// WindowProcedures (desktop/) topmost band, window shapes, twips, screens
+// UserPlacement    (desktop/) dragging and resizing, and telling the user's places from the window manager's
+// X11              (desktop/) the X requests Qt has no word for
+// ImageControl     (desktop/) a clickable picture at the screen's scale
 
 #include "app/Desktop.h"
 #include "app/Form1.h"
 #include "app/Platform.h"
-#include "store/ImageControl.h"
+#include "desktop/ImageControl.h"
 #include "store/Module1.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up time as a user sees it: starts a program and prints the
 // milliseconds from its exec to the moment N of its top-level windows are
 // viewable, told by X events alone (no polling of the window tree).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How soon a change a user makes reaches the disk: runs a command (a drag
 // with xdotool) and prints the milliseconds from its end to the moment a file
 // in DIR whose name matches PATTERN holds every LINE in one section, told by

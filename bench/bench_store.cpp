@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How long the settings store takes: loading one section of a full nopi.ini
 // (each note does it at every tick) and saving one (at every change, with the
 // fsync'd atomic replace), on the ordinary temporary directory and on tmpfs.

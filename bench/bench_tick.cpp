@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of one tick of one note: Timer1_Timer of the note in slot 3, which
 // reads its section of a full nopi.ini, steps its alarm and checks its place.
 // Offscreen, no window system; the note stands where the file says, so the

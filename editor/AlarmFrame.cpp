@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "editor/AlarmFrame.h"
 
 #include <QPainter>

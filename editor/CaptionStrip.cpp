@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "editor/CaptionStrip.h"
 
-#include "store/WindowProcedures.h"
+#include "desktop/UserPlacement.h"
+#include "desktop/WindowProcedures.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "editor/Form2.h"
 
+#include "desktop/ImageControl.h"
+#include "desktop/WindowProcedures.h"
 #include "editor/AlarmFrame.h"
 #include "editor/CaptionStrip.h"
 #include "editor/FontDialog.h"
@@ -8,10 +11,8 @@
 #include "store/Clock.h"
 #include "store/Cp932.h"
 #include "store/Forms.h"
-#include "store/ImageControl.h"
 #include "store/Module1.h"
 #include "store/NoteLook.h"
-#include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
 #include <QCheckBox>

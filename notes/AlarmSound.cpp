@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "notes/AlarmSound.h"
 
 #include "notes/SoundModule.h"

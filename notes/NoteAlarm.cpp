@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "notes/NoteAlarm.h"
 
 #include "store/AlarmTime.h"

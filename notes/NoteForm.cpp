@@ -1,14 +1,16 @@
+// SPDX-License-Identifier: MIT
 #include "notes/NoteForm.h"
 
+#include "desktop/ImageControl.h"
+#include "desktop/UserPlacement.h"
+#include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
 #include "notes/NoteAlarm.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
 #include "store/Forms.h"
-#include "store/ImageControl.h"
 #include "store/Module1.h"
 #include "store/NoteLook.h"
-#include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
 #include <QCloseEvent>
@@ -111,7 +113,7 @@ NoteForm::NoteForm(int slot, QWidget *parent)
 
     KeepOutOfTaskbar(this);
     ClearCaptionAndIcon(this);
-    WatchUserPlacement(this);
+    WatchUserPlacement(this, {});
 
     // Alarms whose moment passed before the note existed are not caught up.
     m_previousTick = Clock::now();

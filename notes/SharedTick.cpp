@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "notes/SharedTick.h"
 
 #include "store/Module1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "notes/SoundModule.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Synthesise the alarm chime that Nopi plays when a note's alarm fires.
 
 The sound is generated instead of recorded so that it is unmistakably our

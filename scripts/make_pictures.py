@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draw every picture Nopi shows and write them to ui/pictures/.
 
 The pictures are generated rather than edited by hand in a paint program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/Cp932.h"
 
 #include <iconv.h>

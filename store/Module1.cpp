@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/Module1.h"
 
 #include "store/Cp932.h"

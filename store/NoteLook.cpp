@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/NoteLook.h"
 
 QColor ColorFromBgr(qint32 value)

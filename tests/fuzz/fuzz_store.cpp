@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: any bytes as nopi.ini must survive the load-save-load
 // round trip of every section. Built by scripts/fuzz with clang and the
 // address and undefined-behaviour sanitizers.

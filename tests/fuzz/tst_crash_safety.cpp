@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A writer killed at any moment leaves nopi.ini whole: every section, every
 // key, and in each section either what was there before or one complete
 // record the writer wrote, never a mix. The writer is a forked child saving in

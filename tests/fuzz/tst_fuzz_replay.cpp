@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz target's round-trip property, checked in every ordinary test run:
 // over each committed seed and over a few thousand deterministic mutations of
 // them, so a regression shows up without clang or a fuzzing session.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Installs the built tree with prefix /usr into a temporary DESTDIR and checks
 # what lands there: the exact file list, that install_manifest.txt names every
 # installed path and nothing else (so an uninstall leaves nothing behind), the

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 // What the program finds at run time on a screen scaled by two (the test runs
 // with QT_SCALE_FACTOR=2): each control picture's doubled drawing at the same
 // size on the screen, and the alarm sound where it is installed.
 
 #include "notes/AlarmSound.h"
-#include "store/ImageControl.h"
+#include "desktop/ImageControl.h"
 #include "ui/Definitions.h"
 
 #include <QCoreApplication>

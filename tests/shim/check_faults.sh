@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The fault library does what the real-window tests rely on: writes to
 # nopi.ini fail with ENOSPC while the flag file exists and work again once it
 # is gone, other files and stdout/stderr are never touched, and an fsync of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Faults of a real machine for the settings file, injected with LD_PRELOAD.
  *
  * Tests start the program with LD_PRELOAD=<build>/tests/shim/libnopi_faults.so and:

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // When a note's tick fires, blinks or does nothing; the alarm's text forms;
 // the pixel arithmetic of window shapes.
 
 #include "notes/NoteAlarm.h"
+#include "desktop/WindowProcedures.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
-#include "store/WindowProcedures.h"
 
 #include <QTest>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file: defaults, text forms, CP932, the reader's and writer's
 // rules that stored files rely on, and what a damaged or unwritable file does.
 

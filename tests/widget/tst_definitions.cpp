@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 // Every window's controls against their definitions: places and sizes,
 // captions that fit, tool tips (their own, never a parent's), tab order.
 
 #include "WidgetFixture.h"
+#include "desktop/WindowProcedures.h"
 #include "editor/AlarmFrame.h"
-#include "store/WindowProcedures.h"
 #include "ui/Definitions.h"
 
 #include <QAbstractButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The edit screen: opening a new or stored note, the alarm fields, the
 // checks of ＯＫ, the colour and font buttons, Cancel, and the quick path.
 

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // The launcher: start-up from the file, note slots, the new-note button, its
 // shape and width, the refresh countdown, the quit icon, the single copy, and
 // what is decided before any window exists: the command line and the display.
 
 #include "WidgetFixture.h"
-#include "store/ImageControl.h"
-#include "store/WindowProcedures.h"
+#include "desktop/ImageControl.h"
+#include "desktop/WindowProcedures.h"
 
 #include <QMouseEvent>
 #include <QPlainTextEdit>

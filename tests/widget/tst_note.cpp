@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: MIT
 // Note windows: opening from the file and from the edit screen, the alarm
 // tick, blinking, acknowledging, dragging, resizing, closing.
 
 #include "WidgetFixture.h"
+#include "desktop/ImageControl.h"
+#include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
-#include "store/ImageControl.h"
 #include "store/NoteLook.h"
-#include "store/WindowProcedures.h"
 
 #include <QMouseEvent>
 #include <QScreen>

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Alarms go off at second 00 of their minute: the note comes to the top (ALARM
 # 2 in the file, _NET_WM_STATE_ABOVE on the window) until a double-click stops
 # it. A fake wall clock, a few seconds before 09:30, saves waiting a minute.

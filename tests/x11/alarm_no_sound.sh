@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # An alarm with no sound server to play to still rings: the note goes on top
 # and blinks, and the program keeps answering, from the launcher's button to
 # the double-click that stops it. Twice: with no server at all, and with one

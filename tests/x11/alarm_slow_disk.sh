@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Eight notes due in the same minute on a disk where every save takes 200 ms:
 # the first alarm's save pushes the later notes' ticks out of second 00, and
 # every one of them must still go off.

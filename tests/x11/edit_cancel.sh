@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # A double-click on a note opens its edit screen; Cancel and Esc close it and
 # throw away what was typed: the file is not touched.
 . "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # The edit screen refuses an hour of 24 with a message box and writes nothing;
 # the screen stays open for a correction, and 23 then goes through.
 . "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # The edit screen draws its own title: openbox adds no frame and no buttons.
 # Its caption strip drags it; minimised, it comes back through the new-note
 # button or a note's double-click; a window manager's close is Cancel.

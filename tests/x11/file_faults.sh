@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # What real machines do to a settings file while notes are shown: it is
 # deleted, replaced by garbage or by a folder, rewritten slowly in place by
 # another program, made read-only (the file or its folder), or the disk is

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Start-up where things are not as they should be: no X display at all, a
 # session that asks for native Wayland, a settings path that holds a FIFO or
 # an over-sized file, and a save that fails while running. Nopi says why in

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # One copy of the program from a first start to its quit, as a user meets it:
 # a first note with text, colour, font and an alarm that rings through a real
 # sound server until a double-click; the note moved, resized, given a dated

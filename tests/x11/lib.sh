@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared harness of the real-window tests, sourced by each test script with the
 # program's path as the script's first argument.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A window manager for tests that places windows itself, as weston's XWayland
 // or a tiling desktop does: every window it is asked to map goes to a place
 // of its own choosing, cascading from (32,32) in steps of (151,102), whatever

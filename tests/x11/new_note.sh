@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # The quick way to a new note on a first run: new-note button, type, Tab,
 # Enter. The launcher's place is saved on the way, wherever it was dragged.
 . "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # The close mark in a note's top-right corner throws the note away: its window
 # goes, its section stays with every key and SIYOU 0. Other notes stay.
 . "$(dirname "$0")/lib.sh"

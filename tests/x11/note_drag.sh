@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # A note follows a left-button drag on its body, and its new place reaches the
 # file; a right-button drag neither moves it nor writes.
 . "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # A note's thin frame resizes it through the window manager; the file's size
 # follows, and the note's shape is cut again to the new size.
 . "$(dirname "$0")/lib.sh"

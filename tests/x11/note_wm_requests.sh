@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # A note under openbox: the window manager's close request (Alt+F4) leaves it
 # on the screen with its alarm working; a move by the window manager's mouse
 # binding (Alt+drag) or by its menu and keys is written as the user's; Enter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a rectangle of the screen shows, for tests that must see a change on
 // the screen itself (a colour, a text laid out again, a blinking label) where
 // X keeps no property to read. Qt draws a window's children into the window

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # One copy per user: a second start ends at once and leaves the file alone.
 # Then the launcher's quit icon ends the running copy, also without a write.
 . "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Starting Nopi again: a lock file nobody holds never stops a start; a start
 # while a copy runs ends at once and brings that copy's launcher forward; a
 # killed copy's socket does not slow the next start; the command line's

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Two machines, one set of notes: two copies of the program on two displays,
 # each with its own home, runtime folder and lock, share one nopi.ini. Mode
 # "link": each copy's nopi.ini is a symlink to one common file. Mode "synced":

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Start-up: the launcher and exactly the notes in use come up where the file
 # puts them, with their shapes, and start-up changes nothing the file says.
 . "$(dirname "$0")/lib.sh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A sync engine for tests, as Syncthing or Nextcloud keeps one file equal on
 // two machines: when one of two files changes, 300 ms after its last change
 // it is copied over the other by writing a temporary file in the other's

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Two copies started at the same instant, fifty times on one display: each
 # time exactly one keeps running and shows its windows, the other ends with
 # status 0, and the file is what one copy alone writes.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Under a window manager that places every new window itself, as weston's
 # XWayland or a tiling desktop does, start-up leaves nopi.ini byte for byte:
 # a note asks once more for its stored place, and a place the window manager

@@ -1,4 +1,5 @@
-#include "store/ImageControl.h"
+// SPDX-License-Identifier: MIT
+#include "desktop/ImageControl.h"
 
 #include "ui/Definitions.h"
 
