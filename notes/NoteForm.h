@@ -58,6 +58,9 @@ private:
     void reenableLabel();
     void reapplyRegionWhileRefreshing();
 
+    // X11 cannot make a window larger than this.
+    static constexpr int LargestWindowPx = 32767;
+
     Qt::Edges frameEdgesAt(QPoint pos) const;
     QRect clientRect() const;
     QRect storedGeometry(const NoteSettings &record) const;
