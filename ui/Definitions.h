@@ -89,7 +89,7 @@ inline constexpr NoteDefinition noteDefinition(int slot)
 // ---- Edit screen (Form2) -------------------------------------------------------
 
 namespace Form2 {
-inline constexpr const char *WebAddress = "https://nopi.example/";
+inline constexpr const char *WebAddress = "Nopi " NOPI_VERSION; // no public home yet: the name and version fill the slot
 inline constexpr Rect Client = {0, 0, 5100, 2385};
 // The screen draws its own fixed single border and caption strip around the
 // client area, with no buttons in the strip.

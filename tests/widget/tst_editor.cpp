@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -165,7 +166,11 @@ void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
     QCOMPARE(SharedRecord.POJIX, screenSize.width() * 15 / 2 - 2540);
     QCOMPARE(SharedRecord.POJIY, screenSize.height() * 15 / 2 - 310);
     QVERIFY(!QFileInfo::exists(fixture.path()));
-    QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面 　( https://nopi.example/ )"));
+    // The address slot holds the program's name and the version the build
+    // was made from, not a web address.
+    QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面 　( Nopi " NOPI_VERSION " )"));
+    const QRegularExpression version(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"));
+    QVERIFY2(version.match(QLatin1String(NOPI_VERSION)).hasMatch(), NOPI_VERSION);
 }
 
 void TestEditor::shouldOpenOnTheMonitorThatHoldsThePointer_data()
@@ -583,7 +588,7 @@ void TestEditor::shouldShowTheClockInTheCaption()
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 5, 7)));
     Form2 *screen = fixture.openEditScreen(3);
     screen->Timer1_Timer();
-    QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面  < 09:05:07 >  https://nopi.example/"));
+    QCOMPARE(screen->windowTitle(), QStringLiteral("■ 編集画面  < 09:05:07 >  Nopi " NOPI_VERSION));
 }
 
 void TestEditor::shouldMakeANoteByTextTabEnter()
