@@ -4,8 +4,9 @@
 # what lands there: the exact file list, that install_manifest.txt names every
 # installed path and nothing else (so an uninstall leaves nothing behind), the
 # desktop file, the AppStream file, the man page, the program's RUNPATH and
-# libraries, and that the installed program finds its sound and the sound's
-# player inside the installed tree.
+# libraries, that the installed program finds its sound and the sound's
+# player inside the installed tree, and that the README's removal steps
+# leave nothing of Nopi's behind.
 #
 #   install.sh BUILD_DIR [LIBDIR]     LIBDIR: CMAKE_INSTALL_LIBDIR, "lib" when left out
 #
@@ -66,23 +67,7 @@ cp "$MANIFEST" "$WORK/manifest"
 
 # ---- What is installed ------------------------------------------------------
 
-sort > "$WORK/expected" << EOF
-/usr/bin/nopi
-/usr/$LIBDIR/nopi/nopi-sound.so
-/usr/share/applications/io.github.nopi.Nopi.desktop
-/usr/share/icons/hicolor/128x128/apps/nopi.png
-/usr/share/icons/hicolor/16x16/apps/nopi.png
-/usr/share/icons/hicolor/22x22/apps/nopi.png
-/usr/share/icons/hicolor/24x24/apps/nopi.png
-/usr/share/icons/hicolor/256x256/apps/nopi.png
-/usr/share/icons/hicolor/32x32/apps/nopi.png
-/usr/share/icons/hicolor/48x48/apps/nopi.png
-/usr/share/icons/hicolor/64x64/apps/nopi.png
-/usr/share/icons/hicolor/scalable/apps/nopi.svg
-/usr/share/man/man1/nopi.1
-/usr/share/metainfo/io.github.nopi.Nopi.metainfo.xml
-/usr/share/nopi/BEEP
-EOF
+grep -v '^#' "$(dirname "$0")/installed-files" | sed "s|@LIBDIR@|$LIBDIR|" | sort > "$WORK/expected"
 # Links count as installed paths too: a link missing from the manifest is
 # what an uninstall leaves dangling.
 (cd "$DEST" && find . \( -type f -o -type l \) | sed 's/^\.//' | sort) > "$WORK/installed"
@@ -173,5 +158,19 @@ check "the installed program finds its sound player inside the installed tree" \
 # Qt Multimedia is loaded with the player at the first alarm, not at start.
 check "the installed program does not link Qt Multimedia" \
     bash -c "! grep -q 'NEEDED.*Multimedia' '$WORK/dynamic'"
+
+# ---- Removal, as the README gives it --------------------------------------------
+
+# The manifest's files, then the two folders of Nopi's own that the manifest
+# does not name; the shared folders (bin, applications, icons, ...) stay.
+sed "s|^|$DEST|" "$WORK/manifest" | xargs rm -f
+(cd "$DEST" && find . \( -type f -o -type l \) | sed 's/^\.//') > "$WORK/left"
+sed 's/^/# left behind: /' "$WORK/left"
+check "removing the manifest's files leaves no file behind" [ ! -s "$WORK/left" ]
+(cd "$DEST" && find . -type d -name nopi | sed 's/^\.//' | sort) > "$WORK/ours"
+printf '%s\n' "/usr/$LIBDIR/nopi" /usr/share/nopi | sort > "$WORK/ours.expected"
+check "what is left of ours is the empty share/nopi and $LIBDIR/nopi" diff -u "$WORK/ours.expected" "$WORK/ours"
+rmdir "$DEST/usr/share/nopi" "$DEST/usr/$LIBDIR/nopi"
+check "rmdir removes them" bash -c "[ -z \"\$(find '$DEST' -type d -name nopi)\" ]"
 
 exit "$FAILS"
