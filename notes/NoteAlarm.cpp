@@ -9,7 +9,7 @@ namespace {
 
 // A dated alarm for 29 February waits for a leap year; at most eight years
 // apart (2096 to 2104).
-constexpr int YearsToLookBack = 8;
+constexpr int LeapDayYearsApart = 8;
 
 }
 
@@ -30,12 +30,43 @@ std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now)
 
     const int month = AlarmTime::month(aTime);
     const int day = AlarmTime::day(aTime) % 100;
-    for (int year = now.date().year(); year >= now.date().year() - YearsToLookBack; --year) {
+    for (int year = now.date().year(); year >= now.date().year() - LeapDayYearsApart; --year) {
         const QDate date(year, month, day);
         if (!date.isValid())
             continue;
         const QDateTime moment(date, time);
         if (moment <= now)
+            return moment;
+    }
+    return std::nullopt;
+}
+
+std::optional<QDateTime> nextMoment(qint32 aTime, const QDateTime &now)
+{
+    if (aTime < 0)
+        return std::nullopt;
+    const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
+    if (!time.isValid())
+        return std::nullopt;
+    // In the zone `now` is given in: the clock seam gives a fixed offset.
+    const auto at = [&now](const QDate &date, const QTime &clock) {
+        QDateTime moment = now;
+        moment.setDate(date);
+        moment.setTime(clock);
+        return moment;
+    };
+    if (!AlarmTime::isDated(aTime)) {
+        const QDateTime today = at(now.date(), time);
+        return today > now ? today : at(now.date().addDays(1), time);
+    }
+    const int month = AlarmTime::month(aTime);
+    const int day = AlarmTime::day(aTime) % 100;
+    for (int year = now.date().year(); year <= now.date().year() + LeapDayYearsApart; ++year) {
+        const QDate date(year, month, day);
+        if (!date.isValid())
+            continue;
+        const QDateTime moment = at(date, time);
+        if (moment > now)
             return moment;
     }
     return std::nullopt;

@@ -106,7 +106,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
 
     KeepOutOfTaskbar(this);
     ClearCaptionAndIcon(this);
-    WatchUserPlacement(this, {});
+    // A drag or resize is written once it ends, where the window then is.
+    WatchUserPlacement(this, [this] { Timer1.runSoon(); });
 
     // Alarms whose moment passed before the note existed are not caught up.
     m_previousTick = Clock::now();
@@ -164,6 +165,7 @@ void NoteForm::Form_Load()
     else
         saveRecord(record);
     m_placementChecks = PlacementCheckTicks;
+    Timer1.reschedule();
 }
 
 // Colour, font, text and alarm line, from a record whose text holds the
@@ -328,6 +330,7 @@ void NoteForm::Label1_MouseMove()
     // note can be dragged and edited anywhere on its surface.
     Label1->setEnabled(false);
     m_labelDisabled = true;
+    Timer1.reschedule();
 }
 
 void NoteForm::Form_DblClick()

@@ -52,6 +52,7 @@ private:
     void fireAlarm(NoteSettings &record);
     void blink();
     bool writeBackDue() const;
+    SharedTick::Due tickDue(const QDateTime &now) const;
     void syncPlaceAndSize(NoteSettings &record, bool writeAnyway);
     void askOnceMoreForTheStoredPlace(const NoteSettings &record);
     void saveRecord(const NoteSettings &record);
@@ -76,11 +77,10 @@ private:
     QColor m_color = Qt::black;
     QDateTime m_previousTick;
     int m_ticksWithoutSection = 0;
-    bool m_savePending = false;
     int m_placementChecks = 0;
     bool m_closing = false;
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
     ImageControl *Image1 = nullptr;
-    SharedTick Timer1{[this] { Timer1_Timer(); }};
+    SharedTick Timer1{[this] { Timer1_Timer(); }, [this](const QDateTime &now) { return tickDue(now); }};
 };
