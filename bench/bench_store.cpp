@@ -4,7 +4,9 @@
 // fsync'd atomic replace), on the ordinary temporary directory and on tmpfs.
 //
 //   bench_store [--quick]
-//   bench_store --write-sample PATH    only writes the sample file to PATH
+//   bench_store --write-sample PATH [--due HHMM]
+//       only writes the sample file to PATH; with --due, all fifteen notes'
+//       alarms are on and due at HHMM (fifteen saves in one minute)
 
 #include "SampleFile.h"
 #include "Stats.h"
@@ -14,6 +16,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -82,6 +85,12 @@ void benchIn(const QString &base, const char *where, int saves, const Counts &co
     benchSave(saves, label);
 }
 
+int usage(const char *self)
+{
+    std::fprintf(stderr, "usage: %s [--quick] | --write-sample PATH [--due HHMM]\n", self);
+    return 2;
+}
+
 }
 
 int main(int argc, char *argv[])
@@ -93,11 +102,20 @@ int main(int argc, char *argv[])
             quick = true;
         } else if (std::strcmp(argv[i], "--write-sample") == 0 && i + 1 < argc) {
             SetSettingsFilePath(QString::fromLocal8Bit(argv[++i]));
-            SampleFile::write();
+            std::optional<qint32> due;
+            if (i + 2 < argc && std::strcmp(argv[i + 1], "--due") == 0) {
+                const int hhmm = std::atoi(argv[i + 2]);
+                if (hhmm < 0 || hhmm > 2359 || hhmm % 100 > 59)
+                    return usage(argv[0]);
+                due = hhmm;
+                i += 2;
+            }
+            if (i + 1 < argc)
+                return usage(argv[0]);
+            SampleFile::write(due);
             return 0;
         } else {
-            std::fprintf(stderr, "usage: %s [--quick] | --write-sample PATH\n", argv[0]);
-            return 2;
+            return usage(argv[0]);
         }
     }
 
