@@ -55,6 +55,7 @@ inline void write(std::optional<qint32> allDue = std::nullopt)
         CurrentSection = NoteSection(slot);
         SaveNoteSettings(note(slot, allDue));
     }
+    WaitForSaves();
 }
 
 }
