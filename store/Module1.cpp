@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "store/Module1.h"
 
-#include "store/Cp932.h"
-#include "store/ProfileFile.h"
 #include "store/SaveProblem.h"
+#include "store/SectionText.h"
 #include "store/SettingsWatch.h"
 #include "store/SettingsWriter.h"
 
@@ -32,23 +31,8 @@ NoteSettings SharedRecord;
 
 namespace {
 
-enum Field { SIYOU, B_Color, POJIX, POJIY, YOKO, TATE, ALARM, A_TIME, NAIYOU, FName, FSize, FBold, FItalic, FieldCount };
-
-constexpr std::array<std::string_view, FieldCount> Keys = {
-    SettingsKey::SIYOU, SettingsKey::B_Color, SettingsKey::POJIX, SettingsKey::POJIY,
-    SettingsKey::YOKO, SettingsKey::TATE, SettingsKey::ALARM, SettingsKey::A_TIME,
-    SettingsKey::NAIYOU, SettingsKey::FName, SettingsKey::FSize, SettingsKey::FBold,
-    SettingsKey::FItalic,
-};
-
 // A save that failed is tried again this long after, until one works.
 constexpr int RetryMs = 2000;
-
-struct Decoded
-{
-    NoteSettings record; // every key found, defaults for the others
-    bool whole = false;  // all the keys were found
-};
 
 // The file as this run last read or wrote it, so that ticks finding it
 // unchanged neither read nor decode it again.
@@ -59,7 +43,7 @@ struct FileCopy
     FileAccess::FileStamp stamp;
     std::int64_t readAt = 0; // when the stamp was taken
     std::string content;
-    std::array<std::optional<Decoded>, SectionCount> decoded; // on first use
+    std::array<std::optional<DecodedSection>, SectionCount> decoded; // on first use
 };
 
 // What the screen's thread keeps to itself.
@@ -134,37 +118,6 @@ std::optional<size_t> sectionIndex(std::string_view section)
             return i;
     }
     return std::nullopt;
-}
-
-QString readText(ProfileFile::Value value, const QString &fallback)
-{
-    if (!value)
-        return fallback;
-    return TrimAtNull(Cp932::decode(*value));
-}
-
-Decoded decode(std::string_view content, std::string_view section)
-{
-    std::array<ProfileFile::Value, FieldCount> values;
-    ProfileFile::readSection(content, section, Keys, values);
-    Decoded decoded;
-    decoded.whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
-    const NoteSettings defaults;
-    NoteSettings &record = decoded.record;
-    record.SIYOU = ProfileFile::toInt(values[SIYOU], defaults.SIYOU);
-    record.B_Color = ProfileFile::toInt(values[B_Color], defaults.B_Color);
-    record.POJIX = ProfileFile::toInt(values[POJIX], defaults.POJIX);
-    record.POJIY = ProfileFile::toInt(values[POJIY], defaults.POJIY);
-    record.YOKO = ProfileFile::toInt(values[YOKO], defaults.YOKO);
-    record.TATE = ProfileFile::toInt(values[TATE], defaults.TATE);
-    record.ALARM = ProfileFile::toInt(values[ALARM], defaults.ALARM);
-    record.A_TIME = ProfileFile::toInt(values[A_TIME], defaults.A_TIME);
-    record.FSize = ProfileFile::toInt(values[FSize], defaults.FSize);
-    record.NAIYOU = readText(values[NAIYOU], QString());
-    record.FName = readText(values[FName], defaults.FName);
-    record.FBold = readText(values[FBold], defaults.FBold);
-    record.FItalic = readText(values[FItalic], defaults.FItalic);
-    return decoded;
 }
 
 // A sync engine that takes back what it had just given (Syncthing's update of
@@ -245,19 +198,19 @@ void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours
 
 // Section `section` of the file, decoded once per version of the file. The
 // reference holds until the next call.
-const Decoded &sectionOfFile(std::string_view section)
+const DecodedSection &sectionOfFile(std::string_view section)
 {
-    static Decoded uncached;
+    static DecodedSection uncached;
     const std::string *content = nullptr;
     const bool read = fileContent(content, nullptr) == FileAccess::ReadResult::Ok;
     const std::optional<size_t> index = sectionIndex(section);
     if (!read || !index) {
-        uncached = decode(*content, section);
+        uncached = ReadSectionText(*content, section);
         return uncached;
     }
-    std::optional<Decoded> &decoded = store.copy.decoded[*index];
+    std::optional<DecodedSection> &decoded = store.copy.decoded[*index];
     if (!decoded)
-        decoded = decode(*content, section);
+        decoded = ReadSectionText(*content, section);
     return *decoded;
 }
 
@@ -432,7 +385,7 @@ SectionRead LoadNoteSettings(NoteSettings &record)
         }
     }
 
-    const Decoded &decoded = sectionOfFile(section);
+    const DecodedSection &decoded = sectionOfFile(section);
     const std::lock_guard lock(handover.mutex);
     HeldSection *held = index ? &handover.sections[*index] : nullptr;
     if (decoded.whole) {
@@ -462,7 +415,7 @@ void SaveNoteSettings(const NoteSettings &record)
     settingsPathBytes();
     // Reads answer with what the file will give back: a trailing line break
     // dropped, blanks trimmed, a character CP932 lacks as "?".
-    const NoteSettings asRead = decode(SectionText(name.view(), record), name.view()).record;
+    const NoteSettings asRead = ReadSectionText(SectionText(name.view(), record), name.view()).record;
     {
         const std::lock_guard lock(handover.mutex);
         HeldSection &held = handover.sections[*index];

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "store/SettingsWriter.h"
 
-#include "store/Cp932.h"
 #include "store/ProfileFile.h"
+#include "store/SectionText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,48 +10,6 @@
 #include <span>
 
 namespace {
-
-enum Field { SIYOU, B_Color, POJIX, POJIY, YOKO, TATE, ALARM, A_TIME, NAIYOU, FName, FSize, FBold, FItalic, FieldCount };
-
-// Key order is write order: a new section's keys appear in it.
-constexpr std::array<std::string_view, FieldCount> Keys = {
-    SettingsKey::SIYOU, SettingsKey::B_Color, SettingsKey::POJIX, SettingsKey::POJIY,
-    SettingsKey::YOKO, SettingsKey::TATE, SettingsKey::ALARM, SettingsKey::A_TIME,
-    SettingsKey::NAIYOU, SettingsKey::FName, SettingsKey::FSize, SettingsKey::FBold,
-    SettingsKey::FItalic,
-};
-
-// A value is one line of the file: a line break inside it must never start a
-// new key or section. Trailing breaks only end the line; inner ones are the
-// note's own line breaks and keep the file's mark for them.
-std::string textValue(const QString &text)
-{
-    QString value = text.left(text.indexOf(QChar(0)) < 0 ? text.size() : text.indexOf(QChar(0)));
-    while (value.endsWith(QLatin1Char('\n')) || value.endsWith(QLatin1Char('\r')))
-        value.chop(1);
-    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
-        value.replace(QLatin1String("\r\n"), QStringLiteral("⇔"));
-        value.replace(QLatin1Char('\r'), QStringLiteral("⇔"));
-        value.replace(QLatin1Char('\n'), QStringLiteral("⇔"));
-    }
-    return Cp932::encode(value);
-}
-
-std::string withRecord(std::string_view content, std::string_view section, const NoteSettings &record)
-{
-    const std::array<std::string, FieldCount> texts = {
-        ProfileFile::fromInt(record.SIYOU), ProfileFile::fromInt(record.B_Color),
-        ProfileFile::fromInt(record.POJIX), ProfileFile::fromInt(record.POJIY),
-        ProfileFile::fromInt(record.YOKO), ProfileFile::fromInt(record.TATE),
-        ProfileFile::fromInt(record.ALARM), ProfileFile::fromInt(record.A_TIME),
-        textValue(record.NAIYOU), textValue(record.FName), ProfileFile::fromInt(record.FSize),
-        textValue(record.FBold), textValue(record.FItalic),
-    };
-    std::array<ProfileFile::Assignment, FieldCount> assignments;
-    for (size_t i = 0; i < FieldCount; ++i)
-        assignments[i] = {Keys[i], texts[i]};
-    return ProfileFile::withValues(content, section, assignments);
-}
 
 bool anyDirty(const HeldSections &sections)
 {
@@ -94,11 +52,6 @@ const std::array<std::string_view, SectionCount> &SectionNames()
     return views;
 }
 
-std::string SectionText(std::string_view section, const NoteSettings &record)
-{
-    return withRecord(std::string_view(), section, record);
-}
-
 bool IsDamaged(std::string_view content)
 {
     const bool blank = std::all_of(content.begin(), content.end(), [](char c) {
@@ -117,7 +70,7 @@ std::string ContentWith(std::string_view base, const HeldSections &sections)
         const HeldSection &held = sections[i];
         const std::string_view name = names[i];
         if (held.dirty || (held.known && !ProfileFile::holdsAnySection(content, std::span(&name, 1))))
-            content = withRecord(content, name, held.record);
+            content = WithSection(content, name, held.record);
     }
     return content;
 }

@@ -35,9 +35,6 @@ using HeldSections = std::array<HeldSection, SectionCount>;
 // of our sections can be found, gives way to the known sections alone.
 std::string ContentWith(std::string_view base, const HeldSections &sections);
 
-// The section as the file holds it once `record` is written there.
-std::string SectionText(std::string_view section, const NoteSettings &record);
-
 // Not empty, yet none of our sections: garbage, a truncated copy, another
 // program's file. Blank lines alone hold nothing worth keeping.
 bool IsDamaged(std::string_view content);

@@ -4,7 +4,7 @@
 
 #include "SettingsFixture.h"
 #include "store/FileAccess.h"
-#include "store/SettingsWriter.h"
+#include "store/SectionText.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
