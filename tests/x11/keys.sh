@@ -28,6 +28,7 @@ thrown_as_the_close_mark_throws() {
     ini_num_is "$1" SIYOU 0 && [ "$(section_but_siyou "$WORK/before.ini" "$1")" = "$(section_but_siyou "$INI" "$1")" ]
 }
 naiyou_is() { [ "$(ini_get "$1" NAIYOU)" = "$2" ]; }
+lacks_window_titled() { ! window_titled "$1" > /dev/null; }
 
 # KEYS | CHECK | WHAT IT SHOWS. KEYS are xdotool key names, "type:TEXT" to
 # type, "snapshot" to keep the file for a later check, "-" for none; CHECK
@@ -64,6 +65,17 @@ space | has_window Form2 | Space in the launcher opens the edit screen
 Escape | lacks_window Form2 | Esc cancels the edit screen
 ctrl+n | has_window Form2 | Ctrl+N in the launcher opens the edit screen
 Escape | lacks_window Form2 | Esc cancels it again
+Return | active_role_is Form2 | the edit screen opens once more, active
+Tab Tab Tab Tab Right Tab | - | Tab to the alarm switch, Right turns it ON, Tab to the hour
+type:9x9 | - | the hour box takes the digits only: 99
+Tab | - | Tab to the minute
+type:0x5 | - | the minute box takes the digits only: 05
+Tab Tab Tab Tab | - | Tab past Date, Font and the text to ＯＫ
+Return | window_titled エラーメッセージ | ＯＫ refuses hour 99 with the error message
+Return | lacks_window_titled エラーメッセージ | Enter closes the message
+type:7 | - | the hour, selected for the focus, is typed over
+Tab Tab Tab Tab Tab Return | has_window Form5 | Tab to ＯＫ and Enter save the note in the free slot 5
+- | ini_nums_are FORM5 "SIYOU ALARM A_TIME" "1 1 705" | [FORM5] has the alarm 07:05
 EOF
 }
 
@@ -79,8 +91,8 @@ while IFS='|' read -r keys expectation what; do
     esac
     case "$expectation" in
         -) echo "# $what" ;;
-        hold\ *) check "$what" holds_for 5 ${expectation#hold } ;;
-        *) eventually "$what" 6 $expectation ;;
+        hold\ *) eval "check \"\$what\" holds_for 5 ${expectation#hold }" ;;
+        *) eval "eventually \"\$what\" 6 $expectation" ;;
     esac
 done < <(steps)
 
