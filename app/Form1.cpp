@@ -153,9 +153,9 @@ SingleInstance::NewNoteAnswer Form1::newNoteFromElsewhere(const QString &text)
     const NewNote result = newNote();
     Forms *forms = Forms::instance();
     QWidget *screen = forms ? forms->editScreen() : nullptr;
-    if (result == NewNote::Opened)
-        if (auto *editor = qobject_cast<Form2 *>(screen))
-            editor->putText(text);
+    auto *editor = qobject_cast<Form2 *>(screen);
+    if (result == NewNote::Opened && editor)
+        editor->putText(text);
     // The command is the user's own request, made in another program.
     if (screen && result != NewNote::NoFreeSlot) {
         BringForward(screen);

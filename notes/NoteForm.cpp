@@ -307,18 +307,16 @@ void NoteForm::keyPressEvent(QKeyEvent *event)
         forms->keyboardUsedIn(this);
     // Enter is the keyboard's double-click: it opens the edit screen, or
     // stops a ringing alarm. Ctrl+D is a click on the close mark; no other
-    // key throws a note away.
-    const bool control = (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
-    void (NoteForm::*handler)() = nullptr;
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        handler = &NoteForm::Form_DblClick;
-    else if (control && event->key() == Qt::Key_D)
-        handler = &NoteForm::Image1_Click;
-    if (handler) {
-        // A held key acts once: Enter stops a ringing alarm without going on
-        // to open the edit screen.
+    // key throws a note away. A held key acts once: Enter stops a ringing
+    // alarm without going on to open the edit screen.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (!event->isAutoRepeat())
-            (this->*handler)();
+            Form_DblClick();
+        return;
+    }
+    if (event->key() == Qt::Key_D && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+        if (!event->isAutoRepeat())
+            Image1_Click();
         return;
     }
     if (event->matches(QKeySequence::New)) {
