@@ -79,9 +79,11 @@ check "the whole text is on standard error" whole_line_of_x "$WORK/long.err"
 check "with the reason" grep -q "longer than a note takes" "$WORK/long.err"
 check "no edit screen opens for it" holds_for 1 lacks_window Form2
 
+check "the running copy listens on its socket" test -S "$WORK/runtime/nopi.socket"
 stop_pid "$NOPI_PID"
 NOPI_PID=""
 wait_until 5 lacks_window Form1
+check "ended by SIGTERM, it takes its socket away" test ! -e "$WORK/runtime/nopi.socket"
 {
     launcher_section 100 100
     for slot in $(seq 3 17); do
