@@ -72,6 +72,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     // is active: notes are looked at while the user works elsewhere.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setMouseTracking(true);
+    // The note itself takes the keyboard; none of its parts does.
+    setFocusPolicy(Qt::StrongFocus);
     resize(PixelsFromTwips(design.client).size() + QSize(2 * frame, 2 * frame));
 
     m_client = new QWidget(this);
@@ -185,10 +187,21 @@ void NoteForm::describeForAccessibility(const NoteSettings &record)
 {
     const QString line = firstLine(LineBreaksFromStored(record.NAIYOU)).trimmed();
     setAccessibleName(line.isEmpty() ? QStringLiteral("付箋紙") : line);
+    m_spokenAlarm = record.ALARM != 0 ? shownText(AlarmTime::alarmLine(record.A_TIME)) : QString();
+    announceRinging(record.ALARM == 2);
+}
+
+void NoteForm::announceRinging(bool ringing)
+{
     QString description = QStringLiteral("付箋紙");
-    if (record.ALARM != 0)
-        description += QStringLiteral("、アラーム ") + shownText(AlarmTime::alarmLine(record.A_TIME));
-    setAccessibleDescription(description + QStringLiteral("。Enter キーで編集画面を開きます。"));
+    if (ringing)
+        description += QStringLiteral("。アラーム %1 が鳴っています。Enter キーで止めます").arg(m_spokenAlarm);
+    else if (!m_spokenAlarm.isEmpty())
+        description += QStringLiteral("、アラーム ") + m_spokenAlarm + QStringLiteral("。Enter キーで編集します");
+    else
+        description += QStringLiteral("。Enter キーで編集します");
+    setAccessibleDescription(description + QStringLiteral("。Ctrl+D キーで捨てます。Ctrl+N キーで新しい付箋紙、"
+                                                          "Tab キーで次のウィンドウへ移ります。"));
 }
 
 // A note is never smaller than its close mark and one line of its text, so a
@@ -289,16 +302,45 @@ void NoteForm::mouseMoveEvent(QMouseEvent *event)
 
 void NoteForm::keyPressEvent(QKeyEvent *event)
 {
+    Forms *forms = Forms::instance();
+    if (forms)
+        forms->keyboardUsedIn(this);
     // Enter is the keyboard's double-click: it opens the edit screen, or
-    // stops a ringing alarm. No key throws a note away.
+    // stops a ringing alarm. Ctrl+D is a click on the close mark; no other
+    // key throws a note away. A held key acts once: Enter stops a ringing
+    // alarm without going on to open the edit screen.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // A held key stops a ringing alarm once; it does not go on to open
-        // the edit screen.
         if (!event->isAutoRepeat())
             Form_DblClick();
         return;
     }
+    if (event->key() == Qt::Key_D && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+        if (!event->isAutoRepeat())
+            Image1_Click();
+        return;
+    }
+    if (event->matches(QKeySequence::New)) {
+        if (!event->isAutoRepeat() && forms)
+            forms->startNewNote();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+bool NoteForm::event(QEvent *event)
+{
+    // Tab leads from window to window: a note has no controls to visit.
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool plain = (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+            if (Forms *forms = Forms::instance())
+                forms->activateNextWindow(this, forward);
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void NoteForm::closeEvent(QCloseEvent *event)
@@ -346,6 +388,7 @@ void NoteForm::Form_DblClick()
         saveRecord(record);
         Label1->setVisible(true);
         SetTopmost(this, 0);
+        announceRinging(false);
         return;
     }
     if (EditScreenOpen == 1) {

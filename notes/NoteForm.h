@@ -37,6 +37,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -45,6 +46,9 @@ private:
     void setMinimumFromFont();
     void placeCloseMark();
     void describeForAccessibility(const NoteSettings &record);
+    // Tells a screen reader, through the description, that the alarm rings
+    // or has stopped.
+    void announceRinging(bool ringing);
     void takeRecordFromElsewhere(const NoteSettings &record);
     void followAlarmFromElsewhere(const NoteSettings &record);
     void closeWindow();
@@ -79,6 +83,8 @@ private:
     int m_ticksWithoutSection = 0;
     int m_placementChecks = 0;
     bool m_closing = false;
+    // The alarm as a screen reader says it; empty without an alarm.
+    QString m_spokenAlarm;
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
     ImageControl *Image1 = nullptr;

@@ -149,6 +149,7 @@ void NoteForm::fireAlarm(NoteSettings &record)
     saveRecord(record);
     SetTopmost(this, 1);
     AlarmSound::play(AlarmSound::soundFile());
+    announceRinging(true);
 }
 
 void NoteForm::blink()
