@@ -251,15 +251,10 @@ bool Form1::event(QEvent *event)
 {
     // Tab leads from window to window, not from control to control: the
     // launcher's pictures take no focus.
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool plain = (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
-        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
-            if (Forms *forms = Forms::instance())
-                forms->activateNextWindow(this, forward);
-            return true;
-        }
+    if (const int step = WindowTabStep(event)) {
+        if (Forms *forms = Forms::instance())
+            forms->activateNextWindow(this, step > 0);
+        return true;
     }
     return QWidget::event(event);
 }

@@ -330,15 +330,10 @@ void NoteForm::keyPressEvent(QKeyEvent *event)
 bool NoteForm::event(QEvent *event)
 {
     // Tab leads from window to window: a note has no controls to visit.
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool plain = (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier;
-        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
-            if (Forms *forms = Forms::instance())
-                forms->activateNextWindow(this, forward);
-            return true;
-        }
+    if (const int step = WindowTabStep(event)) {
+        if (Forms *forms = Forms::instance())
+            forms->activateNextWindow(this, step > 0);
+        return true;
     }
     return QWidget::event(event);
 }
