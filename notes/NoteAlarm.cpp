@@ -11,65 +11,42 @@ namespace {
 // apart (2096 to 2104).
 constexpr int LeapDayYearsApart = 8;
 
+// The moment of an alarm of this A_TIME nearest to `now`: the latest at or
+// before it, or the earliest after it.
+std::optional<QDateTime> nearestMoment(qint32 aTime, const QDateTime &now, bool after)
+{
+    if (aTime < 0)
+        return std::nullopt;
+    const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
+    if (!time.isValid())
+        return std::nullopt;
+    const auto fits = [&](const QDateTime &moment) { return after ? moment > now : moment <= now; };
+    const int step = after ? 1 : -1;
+
+    if (!AlarmTime::isDated(aTime)) {
+        const QDateTime today(now.date(), time);
+        return fits(today) ? today : QDateTime(now.date().addDays(step), time);
+    }
+    const int month = AlarmTime::month(aTime);
+    const int day = AlarmTime::day(aTime) % 100;
+    for (int years = 0; years <= LeapDayYearsApart; ++years) {
+        const QDate date(now.date().year() + step * years, month, day);
+        if (date.isValid() && fits(QDateTime(date, time)))
+            return QDateTime(date, time);
+    }
+    return std::nullopt;
+}
+
 }
 
 std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now)
 {
-    if (aTime < 0)
-        return std::nullopt;
-    const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
-    if (!time.isValid())
-        return std::nullopt;
-
-    if (!AlarmTime::isDated(aTime)) {
-        const QDateTime today(now.date(), time);
-        if (today <= now)
-            return today;
-        return QDateTime(now.date().addDays(-1), time);
-    }
-
-    const int month = AlarmTime::month(aTime);
-    const int day = AlarmTime::day(aTime) % 100;
-    for (int year = now.date().year(); year >= now.date().year() - LeapDayYearsApart; --year) {
-        const QDate date(year, month, day);
-        if (!date.isValid())
-            continue;
-        const QDateTime moment(date, time);
-        if (moment <= now)
-            return moment;
-    }
-    return std::nullopt;
+    return nearestMoment(aTime, now, false);
 }
 
 std::optional<QDateTime> nextMoment(qint32 aTime, const QDateTime &now)
 {
-    if (aTime < 0)
-        return std::nullopt;
-    const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
-    if (!time.isValid())
-        return std::nullopt;
-    // In the zone `now` is given in: the clock seam gives a fixed offset.
-    const auto at = [&now](const QDate &date, const QTime &clock) {
-        QDateTime moment = now;
-        moment.setDate(date);
-        moment.setTime(clock);
-        return moment;
-    };
-    if (!AlarmTime::isDated(aTime)) {
-        const QDateTime today = at(now.date(), time);
-        return today > now ? today : at(now.date().addDays(1), time);
-    }
-    const int month = AlarmTime::month(aTime);
-    const int day = AlarmTime::day(aTime) % 100;
-    for (int year = now.date().year(); year <= now.date().year() + LeapDayYearsApart; ++year) {
-        const QDate date(year, month, day);
-        if (!date.isValid())
-            continue;
-        const QDateTime moment = at(date, time);
-        if (moment > now)
-            return moment;
-    }
-    return std::nullopt;
+    return nearestMoment(aTime, now, true);
 }
 
 Step step(const NoteSettings &record, const QDateTime &previousTick, const QDateTime &now)
