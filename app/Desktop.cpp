@@ -3,15 +3,40 @@
 
 #include "app/Form1.h"
 #include "desktop/WindowProcedures.h"
+#include "desktop/X11.h"
 #include "editor/Form2.h"
 #include "notes/NoteForm.h"
 #include "store/Module1.h"
 #include "ui/Definitions.h"
 
 #include <QAbstractButton>
+#include <QAccessibleWidget>
 #include <QMessageBox>
 
-Desktop::Desktop() : m_form1(std::make_unique<Form1>())
+#include <vector>
+
+namespace {
+
+// To a screen reader the launcher, the notes and the edit screen are frames,
+// as windows with a title bar are; Qt would call a plain widget a filler.
+QAccessibleInterface *accessibleWindow(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("Form1") || className == QLatin1String("NoteForm")
+        || className == QLatin1String("Form2"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
+std::unique_ptr<Form1> makeLauncher()
+{
+    // Before any window exists: a window keeps the interface first made for it.
+    QAccessible::installFactory(accessibleWindow);
+    return std::make_unique<Form1>();
+}
+
+}
+
+Desktop::Desktop() : m_form1(makeLauncher())
 {
 }
 
@@ -115,6 +140,36 @@ void Desktop::showNotesFromElsewhere()
 QWidget *Desktop::editScreen()
 {
     return m_editScreen;
+}
+
+void Desktop::startNewNote()
+{
+    m_form1->newNote();
+}
+
+void Desktop::activateNextWindow(QWidget *from, bool forward)
+{
+    std::vector<QWidget *> ring{m_form1.get()};
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        if (m_notes[slot] && m_notes[slot]->isVisible())
+            ring.push_back(m_notes[slot]);
+    }
+    const auto at = std::find(ring.begin(), ring.end(), from);
+    const auto count = std::ptrdiff_t(ring.size());
+    const std::ptrdiff_t here = at == ring.end() ? 0 : at - ring.begin();
+    QWidget *next = ring[size_t((here + (forward ? 1 : count - 1)) % count)];
+    if (next == from)
+        return;
+    m_form1->keyboardReached(next);
+    BringForward(next);
+    // A window manager that keeps programs from taking the focus still
+    // grants it on the user's behalf.
+    X11::askToActivate(next);
+}
+
+void Desktop::keyboardUsedIn(QWidget *window)
+{
+    m_form1->keyboardReached(window);
 }
 
 void Desktop::showProblem(const QString &text)

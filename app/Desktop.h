@@ -33,6 +33,9 @@ public:
     QWidget *note(int slot) override;
     void openEditScreen() override;
     QWidget *editScreen() override;
+    void startNewNote() override;
+    void activateNextWindow(QWidget *from, bool forward) override;
+    void keyboardUsedIn(QWidget *window) override;
 
     // From now on, a note another machine sharing the file shows in a slot
     // this copy has no window for is shown here too, about twice a second.

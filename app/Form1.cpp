@@ -5,12 +5,14 @@
 #include "desktop/UserPlacement.h"
 #include "desktop/WindowProcedures.h"
 #include "desktop/X11.h"
+#include "editor/Form2.h"
 #include "store/Forms.h"
 #include "store/Module1.h"
 #include "ui/Definitions.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -23,8 +25,11 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     setMouseTracking(true);
     // Its tool tip is its only word; it must show whichever window is active.
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    setAccessibleName(QStringLiteral("Nopi"));
-    setAccessibleDescription(QStringLiteral("付箋紙のランチャー。新規作成ボタンで付箋紙を作ります。"));
+    // The keys work on the window itself; none of its pictures takes the focus.
+    setFocusPolicy(Qt::StrongFocus);
+    // Its accessible name is its caption.
+    setAccessibleDescription(QStringLiteral("付箋紙のランチャー。Enter キーか Space キーで新しい付箋紙を作ります。"
+                                            "Tab キーで付箋紙へ移ります。"));
     resize(PixelsFromTwips(Def::FullWidth, TwipsPerPixelX()), PixelsFromTwips(Def::Height, TwipsPerPixelY()));
 
     // The client strip carries the card as its background picture; the frame
@@ -76,7 +81,8 @@ bool Form1::Form_Load()
         m_instance.callRunningCopy();
         return false;
     }
-    m_instance.listen([this] { comeForward(); });
+    m_instance.listen({[this] { comeForward(); },
+                       [this](const QString &text) { return newNoteFromElsewhere(text); }});
     RemoveStaleSaveFiles();
 
     CurrentSection = LauncherSection();
@@ -128,6 +134,62 @@ int Form1::widthTwips() const
     return width() * TwipsPerPixelX();
 }
 
+Form1::NewNote Form1::newNote()
+{
+    if (EditScreenOpen == 1) {
+        Picture1_Click();
+        return NewNote::EditScreenAlreadyOpen;
+    }
+    if (firstFreeSlot() == 0) {
+        QApplication::beep();
+        return NewNote::NoFreeSlot;
+    }
+    Picture1_Click();
+    return EditScreenOpen == 1 ? NewNote::Opened : NewNote::NoFreeSlot;
+}
+
+SingleInstance::NewNoteAnswer Form1::newNoteFromElsewhere(const QString &text)
+{
+    const NewNote result = newNote();
+    Forms *forms = Forms::instance();
+    QWidget *screen = forms ? forms->editScreen() : nullptr;
+    auto *editor = qobject_cast<Form2 *>(screen);
+    if (result == NewNote::Opened && editor)
+        editor->putText(text);
+    // The command is the user's own request, made in another program.
+    if (screen && result != NewNote::NoFreeSlot) {
+        BringForward(screen);
+        X11::askToActivate(screen);
+    }
+    switch (result) {
+    case NewNote::Opened:
+        return SingleInstance::NewNoteAnswer::Opened;
+    case NewNote::EditScreenAlreadyOpen:
+        return SingleInstance::NewNoteAnswer::EditScreenOpen;
+    case NewNote::NoFreeSlot:
+        break;
+    }
+    return SingleInstance::NewNoteAnswer::NoFreeSlot;
+}
+
+int Form1::firstFreeSlot()
+{
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        CurrentSection = NoteSection(slot);
+        UseSharedRecord = 0;
+        NoteSettings record;
+        LoadNoteSettings(record);
+        if (record.SIYOU == 0)
+            return slot;
+    }
+    return 0;
+}
+
+void Form1::keyboardReached(QWidget *window)
+{
+    m_keyboardWindow = window;
+}
+
 void Form1::Picture1_Click()
 {
     if (EditScreenOpen == 1) {
@@ -143,19 +205,10 @@ void Form1::Picture1_Click()
     SharedRecord.POJIY = y() * TwipsPerPixelY();
     SaveNoteSettings(SharedRecord);
 
-    int freeSlot = 0;
-    for (int slot = NoteSlots::First; slot <= NoteSlots::Last && freeSlot == 0; ++slot) {
-        CurrentSection = NoteSection(slot);
-        UseSharedRecord = 0;
-        NoteSettings record;
-        LoadNoteSettings(record);
-        if (record.SIYOU == 0) {
-            EditSection = CurrentSection;
-            freeSlot = slot;
-        }
-    }
+    const int freeSlot = firstFreeSlot();
     if (freeSlot == 0)
         return;
+    EditSection = NoteSection(freeSlot);
 
     EditScreenOpen = 1;
     UseSharedRecord = 1;
@@ -179,6 +232,33 @@ void Form1::mouseMoveEvent(QMouseEvent *)
     Form_MouseMove();
 }
 
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool press = plain
+                       && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter
+                           || event->key() == Qt::Key_Space);
+    if (press || event->matches(QKeySequence::New)) {
+        // A held key asks once.
+        if (!event->isAutoRepeat())
+            newNote();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool Form1::event(QEvent *event)
+{
+    // Tab leads from window to window, not from control to control: the
+    // launcher's pictures take no focus.
+    if (const int step = WindowTabStep(event)) {
+        if (Forms *forms = Forms::instance())
+            forms->activateNextWindow(this, step > 0);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Closed from outside (a window manager's key), the launcher ends the
@@ -200,9 +280,6 @@ void Form1::Form_MouseDown(QMouseEvent *event)
 
 void Form1::Timer1_Timer()
 {
-    if (!Image1->isHidden())
-        Image1->setAccessibleName(QStringLiteral("終了"));
-    Image1->setAccessibleDescription(QStringLiteral("Nopi を終了します。付箋紙は保存済みで、次の起動で元に戻ります。"));
     Image1->hide();
     if (EditScreenOpen == 1)
         return;
@@ -211,8 +288,10 @@ void Form1::Timer1_Timer()
     } else if (LauncherRefresh == 1) {
         LauncherRefresh = 0;
         // Only hand the focus around among our own windows, never take it
-        // from another program.
-        if (QApplication::activeWindow())
+        // from another program, nor from the window the keyboard took the
+        // user to (or that the user typed in) since the refresh was asked for.
+        QWidget *active = QApplication::activeWindow();
+        if (active && active != m_keyboardWindow)
             activateWindow();
     } else {
         // Nothing left to hide or count down: the timer sleeps until the
@@ -224,6 +303,7 @@ void Form1::Timer1_Timer()
 
 void Form1::followRefresh()
 {
+    m_keyboardWindow = nullptr;
     if (!Timer1.isActive())
         Timer1.start();
     if (!Timer2.isActive())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/Platform.h"
 
+#include "app/SingleInstance.h"
 #include "desktop/X11.h"
 #include "notes/AlarmSound.h"
 #include "store/Module1.h"
@@ -10,8 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cstdio>
 
@@ -23,9 +26,18 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+Platform::Request asking(Platform::Request::Action action)
+{
+    Platform::Request request;
+    request.action = action;
+    return request;
+}
+
 Platform::Request misuse(const QString &problem)
 {
-    return {Platform::Request::Misuse, problem};
+    Platform::Request request = asking(Platform::Request::Misuse);
+    request.problem = problem;
+    return request;
 }
 
 int printHelp()
@@ -33,7 +45,7 @@ int printHelp()
     const QString sound = AlarmSound::soundFile();
     const QString player = AlarmSound::moduleFile();
     // Scripts read the file lines: two blanks, the name, ": ", the path.
-    print(stdout, QStringLiteral("Usage: nopi [--help | --version | --autostart on|off]\n"
+    print(stdout, QStringLiteral("Usage: nopi [--help | --version | --autostart on|off | --new-note [TEXT]]\n"
                                  "\n"
                                  "Sticky notes with alarms on the desktop. Without an option, Nopi shows\n"
                                  "its launcher and the notes; started again while it runs, it brings the\n"
@@ -43,6 +55,21 @@ int printHelp()
                                  "  -h, --help           show this help and exit\n"
                                  "  --version            show the version and exit\n"
                                  "  --autostart on|off   start Nopi at login, or no longer\n"
+                                 "  --new-note [TEXT]    open the edit screen for a new note with TEXT in it,\n"
+                                 "                       starting Nopi first if it is not running; \"-\" reads\n"
+                                 "                       the text from standard input. When no note can be\n"
+                                 "                       started (all 15 in use, or the edit screen is open),\n"
+                                 "                       the text goes to standard error and the exit status\n"
+                                 "                       is 1.\n"
+                                 "\n"
+                                 "Keys:\n"
+                                 "  Enter, Space         (launcher) a new note, as the new-note button\n"
+                                 "  Ctrl+N               (launcher or note) a new note\n"
+                                 "  Tab, Shift+Tab       (launcher or note) the next or previous Nopi window\n"
+                                 "  Enter                (note) edit it, or stop its ringing alarm\n"
+                                 "  Ctrl+D               (note) throw it away, as its close mark\n"
+                                 "  Tab, Enter           (edit screen) from the text to OK, and press it\n"
+                                 "  Esc                  (edit screen) Cancel\n"
                                  "\n"
                                  "Files:\n"
                                  "  settings: %1\n"
@@ -107,6 +134,81 @@ int autostartOff()
     return 0;
 }
 
+// Nothing the user meant to keep is lost: a text no note could take goes to
+// standard error, after the reason.
+int noNewNote(const QString &reason, const QByteArray &text)
+{
+    print(stderr, QStringLiteral("nopi: no new note: %1. The text was:\n").arg(reason));
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    if (!text.endsWith('\n'))
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+    return 1;
+}
+
+// Starts this program, detached: it runs on after this command ends, and
+// holds none of this command's streams, so a pipe into or out of the
+// command ends with it.
+bool startProgram()
+{
+    QProcess program;
+    program.setProgram(QCoreApplication::applicationFilePath());
+    program.setStandardInputFile(QProcess::nullDevice());
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.setStandardErrorFile(QProcess::nullDevice());
+    return program.startDetached();
+}
+
+int newNote(const Platform::Request &request)
+{
+    // How long a copy may take to start and answer on a loaded machine.
+    constexpr int StartMs = 15000;
+    constexpr int AnswerMs = 5000;
+    QByteArray text = request.text.toUtf8();
+    if (request.textFromStandardInput) {
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly))
+            return noNewNote(QStringLiteral("standard input cannot be read"), {});
+        text = input.readAll();
+    }
+    if (text.size() > SingleInstance::MaxTextBytes)
+        return noNewNote(QStringLiteral("the text is longer than a note takes (%1 bytes at most)")
+                                 .arg(SingleInstance::MaxTextBytes),
+                         text);
+
+    SingleInstance::NewNoteAnswer answer = SingleInstance::askForNewNote(text, AnswerMs);
+    if (answer == SingleInstance::NewNoteAnswer::NotRunning) {
+        if (Platform::windowSystemFor(qgetenv("QT_QPA_PLATFORM"), X11::displayReachable()).isEmpty())
+            return noNewNote(QStringLiteral("Nopi is not running, and it needs X11 or XWayland to start"), text);
+        if (!startProgram())
+            return noNewNote(QStringLiteral("Nopi is not running, and it could not be started"), text);
+        // The copy answers once its launcher is up. One started elsewhere
+        // at the same moment answers just as well; ours then ends quietly.
+        for (int waited = 0; answer == SingleInstance::NewNoteAnswer::NotRunning && waited < StartMs;
+             waited += 100) {
+            QThread::msleep(100);
+            answer = SingleInstance::askForNewNote(text, AnswerMs);
+        }
+    }
+    switch (answer) {
+    case SingleInstance::NewNoteAnswer::Opened:
+        return 0;
+    case SingleInstance::NewNoteAnswer::EditScreenOpen:
+        return noNewNote(QStringLiteral("another note is being edited; its edit screen is brought forward"), text);
+    case SingleInstance::NewNoteAnswer::NoFreeSlot:
+        return noNewNote(QStringLiteral("all 15 notes are in use; close one first"), text);
+    case SingleInstance::NewNoteAnswer::TooLong:
+        return noNewNote(QStringLiteral("the text is longer than a note takes (%1 bytes at most)")
+                                 .arg(SingleInstance::MaxTextBytes),
+                         text);
+    case SingleInstance::NewNoteAnswer::NotRunning:
+        return noNewNote(QStringLiteral("Nopi did not start within %1 seconds").arg(StartMs / 1000), text);
+    case SingleInstance::NewNoteAnswer::NoAnswer:
+        break;
+    }
+    return noNewNote(QStringLiteral("the running Nopi did not answer"), text);
+}
+
 // The characters a desktop entry's Exec needs quoted, besides control characters.
 bool needsQuoting(const QString &text)
 {
@@ -134,12 +236,20 @@ Request parseArguments(const QStringList &arguments)
     if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
         if (!values.isEmpty())
             return misuse(QStringLiteral("%1 takes nothing after it").arg(option));
-        return {Request::Help, {}};
+        return asking(Request::Help);
     }
     if (option == QLatin1String("--version")) {
         if (!values.isEmpty())
             return misuse(QStringLiteral("--version takes nothing after it"));
-        return {Request::Version, {}};
+        return asking(Request::Version);
+    }
+    if (option == QLatin1String("--new-note")) {
+        Request request = asking(Request::NewNote);
+        if (values == QStringList{QStringLiteral("-")})
+            request.textFromStandardInput = true;
+        else
+            request.text = values.join(QLatin1Char(' '));
+        return request;
     }
     QStringList choice = values;
     if (option.startsWith(QLatin1String("--autostart=")))
@@ -149,9 +259,9 @@ Request parseArguments(const QStringList &arguments)
     if (choice.size() != 1)
         return misuse(QStringLiteral("--autostart needs on or off"));
     if (choice.first() == QLatin1String("on"))
-        return {Request::AutostartOn, {}};
+        return asking(Request::AutostartOn);
     if (choice.first() == QLatin1String("off"))
-        return {Request::AutostartOff, {}};
+        return asking(Request::AutostartOff);
     return misuse(QStringLiteral("--autostart needs on or off, not '%1'").arg(choice.first()));
 }
 
@@ -167,6 +277,8 @@ int carryOut(const Request &request)
         return autostartOn();
     case Request::AutostartOff:
         return autostartOff();
+    case Request::NewNote:
+        return newNote(request);
     case Request::Misuse:
         print(stderr, QStringLiteral("nopi: %1\nTry 'nopi --help'.\n").arg(request.problem));
         return 2;

@@ -14,15 +14,18 @@ namespace Platform {
 // without the settings file and without a word to a running copy.
 struct Request
 {
-    enum Action { Run, Help, Version, AutostartOn, AutostartOff, Misuse };
+    enum Action { Run, Help, Version, AutostartOn, AutostartOff, NewNote, Misuse };
     Action action = Run;
     QString problem; // for Misuse: what was wrong, in one line
+    QString text;    // for NewNote: the note's text
+    bool textFromStandardInput = false; // for NewNote: "-" was given
 };
 
 // The arguments after the program's name.
 Request parseArguments(const QStringList &arguments);
 
-// Carries out a request other than Run; gives the exit status.
+// Carries out a request other than Run; gives the exit status. NewNote asks
+// the running copy, starting one first when none runs.
 int carryOut(const Request &request);
 
 // The Qt platform to run on, given QT_QPA_PLATFORM and whether an X display

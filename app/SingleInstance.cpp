@@ -3,8 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QSysInfo>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -20,29 +23,62 @@ namespace {
 
 enum class Lock { Held, HeldElsewhere, Unusable };
 
-// Where the lock may live, best first. The runtime folder is the user's own
-// and emptied at logout; the shared temp folder is open to other users, who
-// could put a file or a link of theirs there first; the cache folder is the
-// user's own again.
-QString runtimeLockFile()
+// A caller has this long to say everything.
+constexpr int CallerTimeoutMs = 2000;
+// More callers at once than a user's own commands make are hung up on.
+constexpr int MostCallers = 16;
+constexpr qsizetype LongestRequestLine = 32;
+
+QString runtimeFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty() || !QDir(runtime).exists())
+    if (runtime.isEmpty() || !QFileInfo(runtime).isDir() || access(QFile::encodeName(runtime).constData(), W_OK | X_OK) != 0)
         return QString();
-    return runtime + QStringLiteral("/nopi.lock");
+    return runtime;
 }
 
-QString tempLockFile()
+// A folder of this user's own: made by us with mode 0700, or found owned by
+// us and not a link. Others cannot put a file or a link of theirs into it.
+bool privateFolder(const QString &path, QString &problem)
 {
-    return QDir::tempPath() + QStringLiteral("/nopi-%1.lock").arg(getuid());
+    const QByteArray name = QFile::encodeName(path);
+    if (mkdir(name.constData(), S_IRWXU) != 0 && errno != EEXIST) {
+        problem = QStringLiteral("cannot make %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat info {};
+    if (lstat(name.constData(), &info) != 0) {
+        problem = QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        problem = QStringLiteral("%1 is a link, not a folder of this user's own").arg(path);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        problem = QStringLiteral("%1 is not a folder").arg(path);
+        return false;
+    }
+    if (info.st_uid != getuid()) {
+        problem = QStringLiteral("%1 belongs to user %2, not to this user (%3)").arg(path).arg(info.st_uid).arg(getuid());
+        return false;
+    }
+    if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0 && chmod(name.constData(), S_IRWXU) != 0) {
+        problem = QStringLiteral("cannot make %1 private: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
 }
 
-QString cacheLockFile()
+// The socket's address, or false for a path too long for one.
+bool socketAddress(const QByteArray &path, sockaddr_un &address)
 {
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (cache.isEmpty() || !QDir().mkpath(cache))
-        return QString();
-    return cache + QStringLiteral("/nopi.lock");
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || size_t(path.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return true;
 }
 
 // Opens the lock file and takes the lock without waiting. What the file
@@ -78,17 +114,6 @@ bool ownedByThisUser(const QString &path)
            && info.st_uid == getuid();
 }
 
-// The socket's address, or false for a path too long for one.
-bool socketAddress(const QByteArray &path, sockaddr_un &address)
-{
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.isEmpty() || size_t(path.size()) >= sizeof(address.sun_path))
-        return false;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    return true;
-}
-
 // Binds a listening socket at `path`, readable and writable by this user
 // only: made in a private folder beside it and moved into place, so nobody
 // can reach it before its mode is set.
@@ -113,6 +138,165 @@ int listenAt(const QByteArray &path)
     }
     return fd;
 }
+
+// Connects to the running copy's socket, waiting at most half a second for
+// a copy too busy to take the call at once. -1 when none listens.
+int connectTo(const QString &path)
+{
+    sockaddr_un address {};
+    if (path.isEmpty() || !ownedByThisUser(path) || !socketAddress(QFile::encodeName(path), address))
+        return -1;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return fd;
+    if (errno == EAGAIN || errno == EINPROGRESS) {
+        pollfd waiting {fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (poll(&waiting, 1, 500) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
+            return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+bool sendAll(int fd, QByteArray bytes, int waitMs)
+{
+    while (!bytes.isEmpty()) {
+        const ssize_t sent = send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+        if (sent > 0) {
+            bytes.remove(0, sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        pollfd waiting {fd, POLLOUT, 0};
+        if (sent < 0 && errno == EAGAIN && poll(&waiting, 1, waitMs) == 1)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+// One connection to the running copy, read without ever waiting for it:
+// the screen's thread answers it between other events.
+class Caller : public QObject
+{
+public:
+    Caller(int fd, const SingleInstance::Answers &answers, QObject *parent)
+        : QObject(parent), m_fd(fd), m_notifier(fd, QSocketNotifier::Read), m_answers(answers)
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this] { read(); });
+        m_timeout.setSingleShot(true);
+        connect(&m_timeout, &QTimer::timeout, this, [this] { hangUp(); });
+        m_timeout.start(CallerTimeoutMs);
+    }
+    ~Caller() override { close(m_fd); }
+
+private:
+    void read()
+    {
+        char buffer[4096];
+        while (!m_done) {
+            const ssize_t got = recv(m_fd, buffer, sizeof buffer, 0);
+            if (got > 0) {
+                m_received.append(buffer, got);
+                takeRequest();
+            } else if (got == 0) {
+                // An older caller only connects: that is its whole request.
+                if (!m_heard && m_received.isEmpty() && m_answers.comeForward)
+                    m_answers.comeForward();
+                hangUp();
+            } else if (errno != EINTR) {
+                if (errno != EAGAIN && errno != EWOULDBLOCK)
+                    hangUp();
+                return;
+            }
+        }
+    }
+
+    void takeRequest()
+    {
+        if (m_textBytes < 0) {
+            const qsizetype end = m_received.indexOf('\n');
+            if (end < 0) {
+                if (m_received.size() > LongestRequestLine)
+                    hangUp();
+                return;
+            }
+            m_heard = true;
+            const QByteArray line = m_received.left(end);
+            m_received.remove(0, end + 1);
+            if (line == "forward") {
+                if (m_answers.comeForward)
+                    m_answers.comeForward();
+                hangUp();
+                return;
+            }
+            const QByteArray count = line.mid(int(sizeof "new-note ") - 1);
+            bool number = line.startsWith("new-note ") && !count.isEmpty() && count.size() <= 9;
+            for (const char c : count)
+                number = number && c >= '0' && c <= '9';
+            if (!number || !m_answers.newNote) {
+                hangUp();
+                return;
+            }
+            m_textBytes = count.toLongLong();
+            if (m_textBytes > SingleInstance::MaxTextBytes) {
+                answer("too-long");
+                return;
+            }
+        }
+        if (m_received.size() < m_textBytes)
+            return;
+        if (m_received.size() > m_textBytes) {
+            hangUp();
+            return;
+        }
+        switch (m_answers.newNote(QString::fromUtf8(m_received))) {
+        case SingleInstance::NewNoteAnswer::Opened:
+            answer("opened");
+            break;
+        case SingleInstance::NewNoteAnswer::EditScreenOpen:
+            answer("editing");
+            break;
+        case SingleInstance::NewNoteAnswer::NoFreeSlot:
+            answer("full");
+            break;
+        default:
+            hangUp();
+            break;
+        }
+    }
+
+    void answer(const char *word)
+    {
+        const QByteArray line = QByteArray(word) + '\n';
+        // A few bytes into an empty socket: they never wait.
+        send(m_fd, line.constData(), size_t(line.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        hangUp();
+    }
+
+    void hangUp()
+    {
+        m_done = true;
+        m_notifier.setEnabled(false);
+        m_timeout.stop();
+        deleteLater();
+    }
+
+    const int m_fd;
+    QSocketNotifier m_notifier;
+    QTimer m_timeout;
+    const SingleInstance::Answers m_answers;
+    QByteArray m_received;
+    qsizetype m_textBytes = -1;
+    bool m_heard = false;
+    bool m_done = false;
+};
+
 }
 
 SingleInstance::SingleInstance() = default;
@@ -122,15 +306,56 @@ SingleInstance::~SingleInstance()
     m_server.reset();
     if (m_serverFd >= 0) {
         close(m_serverFd);
-        unlink(QFile::encodeName(socketPath()).constData());
+        // A clean end leaves no socket behind to be called in vain.
+        unlink(QFile::encodeName(socketPathFor(m_lockPath)).constData());
     }
     if (m_lockFd >= 0)
         close(m_lockFd);
 }
 
-QString SingleInstance::socketPath() const
+QString SingleInstance::folder(QString *problem)
 {
-    QString path = m_lockPath;
+    const QString runtime = runtimeFolder();
+    if (!runtime.isEmpty())
+        return runtime;
+    // Without the session's runtime folder, a folder of this user's own: the
+    // shared temp folder is open to every user, who could put a file or a
+    // link of theirs under a name we would use.
+    QStringList reasons;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString tmp = QDir::tempPath() + QStringLiteral("/nopi-%1").arg(getuid());
+    for (const QString &candidate : {cache.isEmpty() ? QString() : cache + QStringLiteral("/nopi"), tmp}) {
+        QString reason;
+        if (candidate.isEmpty())
+            continue;
+        if (candidate == tmp || QDir().mkpath(QFileInfo(candidate).path())) {
+            sockaddr_un address {};
+            if (privateFolder(candidate, reason)
+                && socketAddress(QFile::encodeName(socketPathFor(lockPathIn(candidate))), address))
+                return candidate;
+            if (reason.isEmpty())
+                reason = QStringLiteral("%1: its path is too long for a socket").arg(candidate);
+        } else {
+            reason = QStringLiteral("cannot make %1").arg(QFileInfo(candidate).path());
+        }
+        reasons << reason;
+    }
+    if (problem)
+        *problem = reasons.join(QStringLiteral("; "));
+    return QString();
+}
+
+QString SingleInstance::lockPathIn(const QString &folder)
+{
+    if (folder == runtimeFolder())
+        return folder + QStringLiteral("/nopi.lock");
+    // A cache folder may be shared by machines that share a home folder.
+    return folder + QStringLiteral("/nopi-%1.lock").arg(QSysInfo::machineHostName());
+}
+
+QString SingleInstance::socketPathFor(const QString &lockPath)
+{
+    QString path = lockPath;
     path.chop(qsizetype(sizeof(".lock") - 1));
     return path + QStringLiteral(".socket");
 }
@@ -139,31 +364,34 @@ bool SingleInstance::acquire()
 {
     if (m_lockFd >= 0)
         return true;
-    for (QString (*candidate)() : {runtimeLockFile, tempLockFile, cacheLockFile}) {
-        const QString path = candidate();
-        if (path.isEmpty())
-            continue;
-        switch (takeLock(path, m_lockFd)) {
-        case Lock::Held:
-            m_lockPath = path;
-            return true;
-        case Lock::HeldElsewhere:
-            m_lockPath = path;
-            return false;
-        case Lock::Unusable:
-            break;
-        }
+    QString problem;
+    const QString where = folder(&problem);
+    if (where.isEmpty()) {
+        qWarning("nopi: no private folder for the single-copy lock (%s); a second copy would not be noticed",
+                 qPrintable(problem));
+        return true;
     }
-    qWarning("nopi: no lock file could be used; a second copy would not be noticed");
+    const QString path = lockPathIn(where);
+    switch (takeLock(path, m_lockFd)) {
+    case Lock::Held:
+        m_lockPath = path;
+        return true;
+    case Lock::HeldElsewhere:
+        m_lockPath = path;
+        return false;
+    case Lock::Unusable:
+        break;
+    }
+    qWarning("nopi: the lock file %s cannot be used; a second copy would not be noticed", qPrintable(path));
     m_lockPath.clear();
     return true;
 }
 
-void SingleInstance::listen(std::function<void()> comeForward)
+void SingleInstance::listen(Answers answers)
 {
     if (m_lockFd < 0 || m_server)
         return;
-    const QByteArray path = QFile::encodeName(socketPath());
+    const QByteArray path = QFile::encodeName(socketPathFor(m_lockPath));
     // Whatever is there was left by a copy that no longer runs: this one
     // holds the lock.
     unlink(path.constData());
@@ -173,31 +401,58 @@ void SingleInstance::listen(std::function<void()> comeForward)
         return;
     }
     m_server = std::make_unique<QSocketNotifier>(m_serverFd, QSocketNotifier::Read);
+    QSocketNotifier *server = m_server.get();
     const int serverFd = m_serverFd;
-    QObject::connect(m_server.get(), &QSocketNotifier::activated, m_server.get(), [serverFd, comeForward] {
-        // The call itself is the request; nothing is read from it.
+    QObject::connect(server, &QSocketNotifier::activated, server, [server, serverFd, answers] {
         int caller;
         while ((caller = accept4(serverFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
-            close(caller);
-            comeForward();
+            if (server->children().size() >= MostCallers)
+                close(caller);
+            else
+                new Caller(caller, answers, server);
         }
     });
 }
 
 void SingleInstance::callRunningCopy()
 {
-    const QString path = socketPath();
-    sockaddr_un address {};
-    if (m_lockPath.isEmpty() || !ownedByThisUser(path) || !socketAddress(QFile::encodeName(path), address))
+    if (m_lockPath.isEmpty())
         return;
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int fd = connectTo(socketPathFor(m_lockPath));
     if (fd < 0)
         return;
-    // A copy too busy to take the call at once gets half a second.
-    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        && (errno == EAGAIN || errno == EINPROGRESS)) {
-        pollfd waiting {fd, POLLOUT, 0};
-        poll(&waiting, 1, 500);
+    sendAll(fd, QByteArrayLiteral("forward\n"), 500);
+    close(fd);
+}
+
+SingleInstance::NewNoteAnswer SingleInstance::askForNewNote(const QByteArray &utf8, int waitMs)
+{
+    if (utf8.size() > MaxTextBytes)
+        return NewNoteAnswer::TooLong;
+    const QString where = folder();
+    const int fd = where.isEmpty() ? -1 : connectTo(socketPathFor(lockPathIn(where)));
+    if (fd < 0)
+        return NewNoteAnswer::NotRunning;
+    QByteArray answer;
+    if (sendAll(fd, "new-note " + QByteArray::number(utf8.size()) + '\n' + utf8, waitMs)) {
+        pollfd waiting {fd, POLLIN, 0};
+        char buffer[64];
+        while (!answer.contains('\n') && answer.size() < qsizetype(sizeof buffer) && poll(&waiting, 1, waitMs) == 1) {
+            const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0 && !(got < 0 && (errno == EINTR || errno == EAGAIN)))
+                break;
+            if (got > 0)
+                answer.append(buffer, got);
+        }
     }
     close(fd);
+    if (answer == "opened\n")
+        return NewNoteAnswer::Opened;
+    if (answer == "editing\n")
+        return NewNoteAnswer::EditScreenOpen;
+    if (answer == "full\n")
+        return NewNoteAnswer::NoFreeSlot;
+    if (answer == "too-long\n")
+        return NewNoteAnswer::TooLong;
+    return NewNoteAnswer::NoAnswer;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -11,11 +12,39 @@ class QSocketNotifier;
 // One running copy per user. The lock is the kernel's (flock), so it goes
 // with the process that held it, however that process ended: nothing a
 // killed copy, a reboot or another program leaves in the lock file can keep
-// the next start from running. The copy that runs answers later starts on a
-// local socket beside the lock.
+// the next start from running. The copy that runs answers later starts, and
+// `nopi --new-note`, on a local socket beside the lock that only its user
+// can reach.
+//
+// What travels on the socket, one call per connection:
+//   "forward\n"                 come forward (a connection that sends
+//                               nothing at all means the same)
+//   "new-note N\n" + N bytes    open the edit screen for a new note with
+//                               this UTF-8 text; the answer is one line:
+//                               "opened", "editing", "full" or "too-long"
+// Anything else is hung up on without a word; a caller that has not said
+// everything within two seconds is hung up on too.
 class SingleInstance
 {
 public:
+    // What the running copy made of a request for a new note.
+    enum class NewNoteAnswer {
+        Opened,         // the edit screen shows the text
+        EditScreenOpen, // another note is being edited: brought forward instead
+        NoFreeSlot,     // all 15 notes are in use
+        TooLong,        // more than MaxTextBytes
+        NotRunning,     // no copy listens
+        NoAnswer,       // a copy listens but did not answer in time
+    };
+    struct Answers
+    {
+        std::function<void()> comeForward;
+        std::function<NewNoteAnswer(const QString &text)> newNote;
+    };
+
+    // The largest text a new note is asked for with.
+    static constexpr qsizetype MaxTextBytes = 64 * 1024;
+
     SingleInstance();
     ~SingleInstance();
 
@@ -24,21 +53,28 @@ public:
     // is worse than a second copy.
     bool acquire();
 
-    // As the copy that holds the lock: calls comeForward whenever a later
-    // start asks for the running copy.
-    void listen(std::function<void()> comeForward);
+    // As the copy that holds the lock: answers later starts and requests.
+    void listen(Answers answers);
 
     // As a later start, refused by acquire(): asks the running copy to come
     // forward. Waits at most half a second for a copy that does not answer.
     void callRunningCopy();
 
-private:
-    // Beside the lock file: nopi.socket for nopi.lock.
-    QString socketPath() const;
+    // As `nopi --new-note`: asks the running copy, if any, for a new note
+    // with `utf8`, and waits at most `waitMs` for its answer.
+    static NewNoteAnswer askForNewNote(const QByteArray &utf8, int waitMs);
 
-    // The lock file in use: in $XDG_RUNTIME_DIR, else in the temp folder,
-    // else in the cache folder, whichever first gives a regular file of this
-    // user's. Empty when none could be used.
+    // The folder of the lock and the socket: $XDG_RUNTIME_DIR, or else a
+    // folder of this user's own, nopi/ in the cache folder or nopi-UID/ in
+    // the temp folder. Empty, with the reason in `problem`, when none can be
+    // trusted.
+    static QString folder(QString *problem = nullptr);
+
+private:
+    static QString lockPathIn(const QString &folder);
+    // Beside the lock file: nopi.socket for nopi.lock.
+    static QString socketPathFor(const QString &lockPath);
+
     QString m_lockPath;
     int m_lockFd = -1;
     int m_serverFd = -1;

@@ -4,6 +4,7 @@
 // Form1            (app/)    the launcher strip: start-up, new-note button, quit
 // Desktop          (app/)    owns the windows, lets them open one another, tells of file trouble
 // SingleInstance   (app/)    one copy per user; a later start calls the running one forward
+// Session          (app/)    the end of the session: signals, the last save
 // Platform         (app/)    command line, X11 over native Wayland, autostart entry, font names
 // Form2            (editor/) the edit screen for one note
 // FontDialog       (editor/) the edit screen's font choice
@@ -11,6 +12,9 @@
 // NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
 // AlarmSound       (notes/)  the alarm's sound player and where its file is
 // Module1          (store/)  Load/SaveNoteSettings, the shared record and flags
+// SettingsWriter   (store/)  the thread that writes nopi.ini, one save after another
+// SettingsWatch    (store/)  inotify on nopi.ini: changes made elsewhere
+// FileAccess       (store/)  the file whole on disk: read, versions, atomic replace
 // NoteSettings     (store/)  one section's 13 keys, their names and defaults
 // NoteLook         (store/)  a section's colour and font as the screen shows them
 // AlarmTime        (store/)  A_TIME packed and unpacked, the alarm line
@@ -26,10 +30,12 @@
 #include "app/Desktop.h"
 #include "app/Form1.h"
 #include "app/Platform.h"
+#include "app/Session.h"
 #include "desktop/ImageControl.h"
 #include "store/Module1.h"
 
 #include <QApplication>
+#include <QtDebug>
 
 namespace {
 
@@ -75,6 +81,9 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     Platform::registerFontSubstitutes();
 
+    Session::finishSavesAtExit();
+    Session::endCleanlyOnSignals();
+
     Desktop desktop;
     Forms::install(&desktop);
     SetSaveProblemHandler([&desktop](const QString &path, const QString &reason) {
@@ -84,9 +93,13 @@ int main(int argc, char *argv[])
         return 0;
     desktop.form1().show();
     desktop.watchForNotesFromElsewhere();
-    if (const QString problem = SettingsFileProblem(); !problem.isEmpty())
+    if (const QString problem = SettingsFileProblem(); !problem.isEmpty()) {
+        qWarning().noquote() << QStringLiteral("nopi: cannot read %1 - %2").arg(SettingsFilePath(), problem);
         desktop.showProblem(unreadableFileText(SettingsFilePath(), problem));
+    }
     const int status = QApplication::exec();
     SetSaveProblemHandler(nullptr);
+    // A change made just before the quit still reaches the disk.
+    Session::finishSaves();
     return status;
 }

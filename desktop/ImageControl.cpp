@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 
@@ -46,28 +47,47 @@ QIcon ProgramIcon()
     return icon;
 }
 
-ImageControl::ImageControl(QWidget *parent) : QLabel(parent)
+ImageControl::ImageControl(QWidget *parent) : QAbstractButton(parent)
 {
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ImageControl::setPixmap(const QPixmap &pixmap)
+{
+    m_pixmap = pixmap;
+    update();
+}
+
+QSize ImageControl::sizeHint() const
+{
+    return m_pixmap.deviceIndependentSize().toSize();
+}
+
+void ImageControl::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_pixmap);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent *event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
+    if (event->button() == Qt::LeftButton)
+        QAbstractButton::mousePressEvent(event);
+    // Any press on a control is the control's own, not its window's: a right
+    // press on a picture starts no drag.
     event->accept();
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
+    if (event->button() == Qt::LeftButton)
+        QAbstractButton::mouseReleaseEvent(event);
     event->accept();
-    if (click)
-        emit clicked();
 }
 
 void ImageControl::mouseMoveEvent(QMouseEvent *event)
 {
+    QAbstractButton::mouseMoveEvent(event);
     // Movement over a control is the control's own, not its window's.
     event->accept();
 }

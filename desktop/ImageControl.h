@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QAbstractButton>
 #include <QIcon>
-#include <QLabel>
+#include <QPixmap>
 
 // One of the program's pictures, at the screen's scale where the resources
 // hold a larger drawing of it.
@@ -12,22 +13,28 @@ QPixmap LoadPicture(const char *resourcePath);
 QIcon ProgramIcon();
 
 // A picture that can be clicked: a click is a left press and release both on
-// the picture.
-class ImageControl : public QLabel
+// the picture. To a screen reader it is a push button that can be pressed;
+// on the screen it is only its picture, with no focus frame and no pressed
+// look, and it never takes the keyboard focus, so the keys of its window keep
+// working whatever the mouse touched last.
+class ImageControl : public QAbstractButton
 {
     Q_OBJECT
 
 public:
     explicit ImageControl(QWidget *parent = nullptr);
 
-signals:
-    void clicked();
+    void setPixmap(const QPixmap &pixmap);
+    QPixmap pixmap() const { return m_pixmap; }
+
+    QSize sizeHint() const override;
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
-    bool m_pressed = false;
+    QPixmap m_pixmap;
 };

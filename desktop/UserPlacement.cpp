@@ -25,6 +25,8 @@ constexpr int LateNoticeMs = 1000;
 // How long the place must stand still after the user's action before it is
 // taken: the window manager's last configure follows our last request.
 constexpr int SettleMs = 150;
+// A grab that moved nothing for this long is taken as over.
+constexpr int ForgottenGrabMs = 30000;
 
 // How the user is placing one watched window, kept on the window itself.
 class PlacementState : public QObject
@@ -65,6 +67,7 @@ public:
     {
         placedByUser = true;
         m_lateNotices.setRemainingTime(LateNoticeMs);
+        m_lastAct.setRemainingTime(ForgottenGrabMs);
         m_settle.start();
     }
 
@@ -107,10 +110,27 @@ private:
     {
         m_settle.setSingleShot(true);
         m_settle.setInterval(SettleMs);
-        connect(&m_settle, &QTimer::timeout, this, [this] {
-            if (placedByUser && !placing() && placed)
-                placed();
-        });
+        connect(&m_settle, &QTimer::timeout, this, [this] { settled(); });
+    }
+
+    void settled()
+    {
+        // The end of the window manager's grab is told to whichever window
+        // the pointer is over then, often not ours. A move or resize by the
+        // mouse holds a button; without one, the grab is over.
+        if (pointerGrabbed && !X11::pointerButtonHeld())
+            pointerGrabbed = false;
+        // A grab whose end was never told is not waited for without end.
+        if (placing() && !looping && m_lastAct.hasExpired()) {
+            pointerGrabbed = false;
+            keyboardGrabbed = false;
+        }
+        if (!placedByUser)
+            return;
+        if (placing())
+            m_settle.start();
+        else if (placed)
+            placed();
     }
 
     static QHash<const QWidget *, PlacementState *> &states()
@@ -123,6 +143,7 @@ private:
     QRect m_start;
     bool m_startKnown = false;
     QDeadlineTimer m_lateNotices;
+    QDeadlineTimer m_lastAct;
     QTimer m_settle;
 };
 
@@ -369,6 +390,12 @@ bool TakeUserPlacement(QWidget *window)
 {
     PlacementState *state = PlacementState::of(window);
     return state && state->take();
+}
+
+bool UserIsPlacing(QWidget *window)
+{
+    const PlacementState *state = PlacementState::of(window);
+    return state && (state->placing() || state->placedByUser);
 }
 
 QRect PlaceOnScreen(QWidget *window)

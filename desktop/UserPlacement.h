@@ -36,6 +36,10 @@ void MarkUserPlacement(QWidget *window);
 // it began, is none.
 bool TakeUserPlacement(QWidget *window);
 
+// Whether the user is moving or resizing the window, or has done so and the
+// place is not yet taken: nothing may move the window meanwhile.
+bool UserIsPlacing(QWidget *window);
+
 // Where the window really is on the screen, and its size, as the X server
 // reports them now; Qt's own idea can be a place the window manager refused.
 // Qt's geometry where there is no X server.

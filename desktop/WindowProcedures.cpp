@@ -4,6 +4,7 @@
 #include "desktop/X11.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -124,6 +125,18 @@ bool KeepOnAScreen(QWidget *window, const QRect &visible)
     const int y = qBound(area.top(), onDesktop.top(), qMax(area.top(), area.bottom() + 1 - onDesktop.height()));
     window->move(QPoint(x, y) - visible.topLeft());
     return true;
+}
+
+int WindowTabStep(const QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return 0;
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::ShiftModifier) != Qt::NoModifier)
+        return 0;
+    if (key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier)))
+        return -1;
+    return key->key() == Qt::Key_Tab ? 1 : 0;
 }
 
 void BringForward(QWidget *window)

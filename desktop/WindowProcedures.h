@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QString>
 
+class QEvent;
 class QWidget;
 
 // Windows keep their places in twips (1/1440 inch); the screen works in pixels.
@@ -35,6 +36,10 @@ void ApplyNoteRegion(QWidget *note);
 // screen is moved to the nearest place on the nearest screen. True when it
 // moved the window.
 bool KeepOnAScreen(QWidget *window, const QRect &visible);
+
+// Tab and Shift+Tab lead from one of the program's windows to the next or
+// the previous: 1 or -1 for such a key press, 0 for any other event.
+int WindowTabStep(const QEvent *event);
 
 // Shows the window if it was hidden or minimised, raises it and makes it the
 // active window.

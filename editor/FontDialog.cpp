@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -98,10 +99,19 @@ FontDialog::FontDialog(const QFont &initial, QWidget *parent) : QDialog(parent)
     styles->addWidget(m_italic);
     styles->addStretch();
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("フォント名"), m_family);
-    form->addRow(QStringLiteral("サイズ"), m_size);
+    // Each caption is its field's label: a screen reader says it with the
+    // field's value (on Linux a list's name is its value).
+    const auto addLabelled = [this, form](const QString &caption, QWidget *field) {
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(field);
+        field->setAccessibleName(caption);
+        form->addRow(label, field);
+    };
+    addLabelled(QStringLiteral("フォント名"), m_family);
+    addLabelled(QStringLiteral("サイズ"), m_size);
     form->addRow(QStringLiteral("スタイル"), styles);
-    form->addRow(QStringLiteral("サンプル"), m_sample);
+    addLabelled(QStringLiteral("サンプル"), m_sample);
+    m_size->lineEdit()->setAccessibleName(QStringLiteral("サイズ"));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));

@@ -3,10 +3,7 @@
 
 #include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
-#include "editor/AlarmFrame.h"
-#include "editor/CaptionStrip.h"
 #include "editor/FontDialog.h"
-#include "editor/OptionStyle.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
 #include "store/Cp932.h"
@@ -23,13 +20,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
-#include <qdrawutil.h>
 
 #include <cmath>
 
@@ -72,6 +67,8 @@ Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     NameWindow(this, QStringLiteral("Form2"));
     setWindowTitle(designCaption());
+    // The caption carries a clock; what a screen reader says stays put.
+    setAccessibleName(QString::fromUtf8(Def::AccessibleName));
     setWindowIcon(ProgramIcon());
     QFont font(QString::fromUtf8(Def::FontName));
     font.setPointSizeF(Def::FontSize);
@@ -79,6 +76,7 @@ Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 
     buildFrameAndCaption();
     buildControls();
+    setText1Color(LightYellow);
     setTabOrder();
     centreOnPointerScreen();
 
@@ -89,165 +87,15 @@ Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Timer1.start();
 }
 
-QString Form2::designCaption()
-{
-    return QStringLiteral("■ 編集画面 　( ") + QString::fromUtf8(Def::WebAddress) + QStringLiteral(" )");
-}
-
-// The window is its outer frame: border, caption strip, then the client area
-// of the defined size, where the controls keep their defined places.
-void Form2::buildFrameAndCaption()
-{
-    const QSize client = PixelsFromTwips(Def::Client).size();
-    setFixedSize(client.width() + 2 * Def::FramePx, client.height() + 2 * Def::FramePx + Def::CaptionPx);
-    m_caption = new CaptionStrip(this);
-    m_caption->setGeometry(Def::FramePx, Def::FramePx, client.width(), Def::CaptionPx);
-    m_client = new QWidget(this);
-    m_client->setObjectName(QStringLiteral("client"));
-    m_client->setGeometry(QRect(QPoint(Def::FramePx, Def::FramePx + Def::CaptionPx), client));
-}
-
 void Form2::centreOnPointerScreen()
 {
     const QRect screen = pointerScreenGeometry();
     move(screen.x() + (screen.width() - width()) / 2, screen.y() + (screen.height() - height()) / 2);
 }
 
-void Form2::paintEvent(QPaintEvent *)
+QString Form2::designCaption()
 {
-    QPainter painter(this);
-    // A raised window frame two pixels deep; the third pixel is the face.
-    qDrawWinPanel(&painter, rect(), palette(), false);
-}
-
-void Form2::buildControls()
-{
-    Frame1 = new AlarmFrame(m_client);
-    auto *optionStyle = new OptionStyle(this);
-    for (const Def::Control &control : Def::Controls) {
-        QWidget *parent = control.inFrame ? static_cast<QWidget *>(Frame1) : m_client;
-        const QString name = QString::fromUtf8(control.name);
-        const QString caption = QString::fromUtf8(control.caption);
-        QWidget *widget = nullptr;
-        switch (control.kind) {
-        case Def::Kind::Frame:
-            Frame1->setTitle(caption);
-            widget = Frame1;
-            break;
-        case Def::Kind::TextBox: {
-            auto *field = new QLineEdit(parent);
-            field->setAlignment(Qt::AlignCenter);
-            field->setMaxLength(8);
-            field->setInputMethodHints(Qt::ImhPreferNumbers);
-            widget = field;
-            break;
-        }
-        case Def::Kind::MultiLineTextBox: {
-            auto *text = new QPlainTextEdit(parent);
-            text->setLineWrapMode(QPlainTextEdit::NoWrap);
-            text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            // Tab leaves the text for ＯＫ: type, Tab, Enter makes a note.
-            text->setTabChangesFocus(true);
-            widget = text;
-            break;
-        }
-        case Def::Kind::Button: {
-            auto *button = new QPushButton(caption, parent);
-            button->setAutoDefault(true);
-            widget = button;
-            break;
-        }
-        case Def::Kind::CheckBox:
-            widget = new QCheckBox(caption, parent);
-            widget->setStyle(optionStyle);
-            break;
-        case Def::Kind::OptionButton:
-            widget = new QRadioButton(caption, parent);
-            widget->setStyle(optionStyle);
-            break;
-        case Def::Kind::Label:
-            widget = new QLabel(caption, parent);
-            break;
-        }
-        widget->setObjectName(name);
-        widget->setGeometry(PixelsFromTwips(control.rect));
-        if (control.toolTip)
-            widget->setToolTip(QString::fromUtf8(control.toolTip));
-        else if (widget != Frame1)
-            widget->installEventFilter(this);
-        if (control.accessibleName)
-            widget->setAccessibleName(QString::fromUtf8(control.accessibleName));
-        if (control.accessibleDescription)
-            widget->setAccessibleDescription(QString::fromUtf8(control.accessibleDescription));
-    }
-
-    Text1 = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
-    Text2 = findChild<QLineEdit *>(QStringLiteral("Text2"));
-    Text3 = findChild<QLineEdit *>(QStringLiteral("Text3"));
-    Text4 = findChild<QLineEdit *>(QStringLiteral("Text4"));
-    Text5 = findChild<QLineEdit *>(QStringLiteral("Text5"));
-    Option1 = {findChild<QRadioButton *>(QStringLiteral("Option1_0")),
-               findChild<QRadioButton *>(QStringLiteral("Option1_1"))};
-    Check1 = findChild<QCheckBox *>(QStringLiteral("Check1"));
-    Label1 = findChild<QLabel *>(QStringLiteral("Label1"));
-    Label2 = findChild<QLabel *>(QStringLiteral("Label2"));
-    Command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
-    Command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
-    Command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
-    Command4 = findChild<QPushButton *>(QStringLiteral("Command4"));
-
-    QFont okFont(QString::fromUtf8(Def::Command1FontName));
-    okFont.setPointSizeF(Def::Command1FontSize);
-    okFont.setBold(true);
-    Command1->setFont(okFont);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label2->setAlignment(Qt::AlignCenter);
-    Check1->hide();
-    setText1Color(LightYellow);
-
-    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
-    for (int index = 0; index < 2; ++index) {
-        connect(Option1[index], &QRadioButton::toggled, this, [this, index](bool on) {
-            keepOneTabStopInAlarmSwitch();
-            if (on)
-                Option1_Click(index);
-        });
-    }
-    connect(Check1, &QCheckBox::toggled, this, &Form2::Check1_Click);
-}
-
-void Form2::setTabOrder()
-{
-    std::vector<std::pair<int, QWidget *>> order;
-    for (const Def::Control &control : Def::Controls) {
-        auto *widget = findChild<QWidget *>(QString::fromUtf8(control.name));
-        if (widget && widget->focusPolicy() != Qt::NoFocus)
-            order.emplace_back(control.tabIndex, widget);
-    }
-    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (size_t i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1].second, order[i].second);
-}
-
-// Tab reaches the switch once, on the option that is on, so that a Space
-// there cannot turn the alarm off by surprise; the arrow keys still move
-// between the two.
-void Form2::keepOneTabStopInAlarmSwitch()
-{
-    for (QRadioButton *option : Option1)
-        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
-}
-
-bool Form2::eventFilter(QObject *watched, QEvent *event)
-{
-    // A control without a tool tip of its own would show its frame's.
-    if (event->type() == QEvent::ToolTip)
-        return true;
-    return QWidget::eventFilter(watched, event);
+    return QStringLiteral("■ 編集画面 　( ") + QString::fromUtf8(Def::WebAddress) + QStringLiteral(" )");
 }
 
 void Form2::keyPressEvent(QKeyEvent *event)
@@ -336,9 +184,27 @@ void Form2::Form_Load()
     if (record.ALARM != 0 && AlarmTime::isDated(record.A_TIME))
         Check1->setChecked(true);
 
-    for (QLineEdit *field : {Text2, Text3, Text4, Text5})
-        field->selectAll();
+    // Typing into an alarm field replaces its value: the field selects its
+    // text when Tab reaches it, and drops the selection when the focus
+    // leaves, so only the field with the focus shows one.
     Text1->setFocus();
+}
+
+void Form2::putText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Typing makes no control characters; a terminal's output may hold some,
+    // and a NUL would end the note's text in the file.
+    text.removeIf([](QChar c) {
+        return (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t')) || c.unicode() == 0x7F;
+    });
+    while (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    if (text.isEmpty())
+        return;
+    Text1->setPlainText(text);
+    Text1->moveCursor(QTextCursor::End);
 }
 
 void Form2::setAlarmFieldsVisible(bool alarmOn)
@@ -371,7 +237,7 @@ void Form2::Timer1_Timer()
                    + QString::fromUtf8(Def::WebAddress));
 }
 
-bool Form2::refuse(const char *message)
+bool Form2::refuse(const char *message, QWidget *wrong)
 {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(Def::ErrorTitle), QString::fromUtf8(message),
                     QMessageBox::Ok, this);
@@ -384,7 +250,30 @@ bool Form2::refuse(const char *message)
     for (QAbstractButton *button : box.buttons())
         button->setIcon(QIcon());
     box.exec();
+    if (wrong) {
+        wrong->setFocus(Qt::OtherFocusReason);
+        if (auto *field = qobject_cast<QLineEdit *>(wrong))
+            field->selectAll();
+        else if (wrong == Text1)
+            selectFirstUnsavable();
+    }
     return false;
+}
+
+void Form2::selectFirstUnsavable()
+{
+    const QString text = Text1->toPlainText();
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const qsizetype length = text.at(at).isHighSurrogate() && at + 1 < text.size() ? 2 : 1;
+        if (!Cp932::canEncode(text.mid(at, length))) {
+            QTextCursor cursor = Text1->textCursor();
+            cursor.setPosition(int(at));
+            cursor.setPosition(int(at + length), QTextCursor::KeepAnchor);
+            Text1->setTextCursor(cursor);
+            return;
+        }
+        at += length - 1;
+    }
 }
 
 void Form2::Command1_Click()
@@ -393,7 +282,7 @@ void Form2::Command1_Click()
     // The file holds CP932 only; a character it cannot hold would come back
     // as "?", so the user is asked to change it instead.
     if (!Cp932::canEncode(text) || !Cp932::canEncode(SharedRecord.FName)) {
-        refuse(Def::UnsavableMessage);
+        refuse(Def::UnsavableMessage, Cp932::canEncode(text) ? static_cast<QWidget *>(Command4) : Text1);
         return;
     }
     SharedRecord.NAIYOU = text.replace(QLatin1Char('\n'), QLatin1String("\r\n")) + QLatin1Char('\n');
@@ -401,8 +290,9 @@ void Form2::Command1_Click()
     if (SharedRecord.ALARM == 1) {
         const std::optional<int> hour = WholeNumber(Text2->text());
         const std::optional<int> minute = WholeNumber(Text3->text());
-        if (!hour || !minute || *hour < 0 || *hour > 23 || *minute < 0 || *minute > 59) {
-            refuse(Def::TimeMessage);
+        const bool hourRight = hour && *hour >= 0 && *hour <= 23;
+        if (!hourRight || !minute || *minute < 0 || *minute > 59) {
+            refuse(Def::TimeMessage, hourRight ? Text3 : Text2);
             return;
         }
         SharedRecord.A_TIME = AlarmTime::pack(*hour, *minute);
@@ -411,7 +301,7 @@ void Form2::Command1_Click()
             const std::optional<int> day = WholeNumber(Text5->text());
             // Checked against this year: 29 February passes only in a leap year.
             if (!month || !day || !QDate::isValid(Clock::now().date().year(), *month, *day)) {
-                refuse(Def::DateMessage);
+                refuse(Def::DateMessage, month && *month >= 1 && *month <= 12 ? Text5 : Text4);
                 return;
             }
             SharedRecord.A_TIME = AlarmTime::pack(*month, *day, *hour, *minute);

@@ -35,6 +35,10 @@ public:
 
     static QString designCaption();
 
+    // Puts a text another program handed over into the note text, as if it
+    // had been typed there. An empty text leaves the new note's blank.
+    void putText(QString text);
+
     // Event handlers, public so that tests drive the real ones.
     void Command1_Click();
     void Command2_Click();
@@ -62,7 +66,10 @@ private:
     void setAlarmFieldsVisible(bool alarmOn);
     void keepOneTabStopInAlarmSwitch();
     void centreOnPointerScreen();
-    bool refuse(const char *message);
+    // Shows the error box; the focus then goes to the field that was wrong,
+    // with its text (or the first character the file cannot hold) selected.
+    bool refuse(const char *message, QWidget *wrong);
+    void selectFirstUnsavable();
     void takeAnotherFreeSlot();
     int countFreeSlots() const;
     void closeScreen();

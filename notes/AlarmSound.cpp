@@ -17,6 +17,8 @@ int requests = 0;
 struct Player
 {
     bool tried = false;
+    // Kept for the whole run: the player it made plays on to the end.
+    QLibrary *library = nullptr;
     SoundModule::Play play = nullptr;
     SoundModule::Stop stop = nullptr;
 };
@@ -39,7 +41,6 @@ bool loadPlayer()
                                                              + QStringLiteral(NOPI_SOUND_MODULE_DIR)));
         return false;
     }
-    // Never unloaded: the player it makes lives until the program ends.
     auto *library = new QLibrary(file);
     const auto play = reinterpret_cast<SoundModule::Play>(library->resolve(SoundModule::PlaySymbol));
     const auto stop = reinterpret_cast<SoundModule::Stop>(library->resolve(SoundModule::StopSymbol));
@@ -49,6 +50,7 @@ bool loadPlayer()
         delete library;
         return false;
     }
+    player.library = library;
     player.play = play;
     player.stop = stop;
     return true;

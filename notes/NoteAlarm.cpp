@@ -9,36 +9,44 @@ namespace {
 
 // A dated alarm for 29 February waits for a leap year; at most eight years
 // apart (2096 to 2104).
-constexpr int YearsToLookBack = 8;
+constexpr int LeapDayYearsApart = 8;
 
-}
-
-std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now)
+// The moment of an alarm of this A_TIME nearest to `now`: the latest at or
+// before it, or the earliest after it.
+std::optional<QDateTime> nearestMoment(qint32 aTime, const QDateTime &now, bool after)
 {
     if (aTime < 0)
         return std::nullopt;
     const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
     if (!time.isValid())
         return std::nullopt;
+    const auto fits = [&](const QDateTime &moment) { return after ? moment > now : moment <= now; };
+    const int step = after ? 1 : -1;
 
     if (!AlarmTime::isDated(aTime)) {
         const QDateTime today(now.date(), time);
-        if (today <= now)
-            return today;
-        return QDateTime(now.date().addDays(-1), time);
+        return fits(today) ? today : QDateTime(now.date().addDays(step), time);
     }
-
     const int month = AlarmTime::month(aTime);
     const int day = AlarmTime::day(aTime) % 100;
-    for (int year = now.date().year(); year >= now.date().year() - YearsToLookBack; --year) {
-        const QDate date(year, month, day);
-        if (!date.isValid())
-            continue;
-        const QDateTime moment(date, time);
-        if (moment <= now)
-            return moment;
+    for (int years = 0; years <= LeapDayYearsApart; ++years) {
+        const QDate date(now.date().year() + step * years, month, day);
+        if (date.isValid() && fits(QDateTime(date, time)))
+            return QDateTime(date, time);
     }
     return std::nullopt;
+}
+
+}
+
+std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now)
+{
+    return nearestMoment(aTime, now, false);
+}
+
+std::optional<QDateTime> nextMoment(qint32 aTime, const QDateTime &now)
+{
+    return nearestMoment(aTime, now, true);
 }
 
 Step step(const NoteSettings &record, const QDateTime &previousTick, const QDateTime &now)

@@ -18,6 +18,10 @@ enum class Step { Nothing, Fire, Blink };
 // month 13, 30 February, a negative number).
 std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now);
 
+// The earliest moment after `now` at which an alarm of this A_TIME goes off,
+// or none for a value that names no time.
+std::optional<QDateTime> nextMoment(qint32 aTime, const QDateTime &now);
+
 // An armed alarm fires on the tick whose span (previousTick, now] holds one
 // of its moments, so a tick late by a busy machine, a slow save or a suspend
 // still fires it, once. A clock set back starts a new span: crossing the

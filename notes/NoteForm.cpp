@@ -72,6 +72,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     // is active: notes are looked at while the user works elsewhere.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setMouseTracking(true);
+    // The note itself takes the keyboard; none of its parts does.
+    setFocusPolicy(Qt::StrongFocus);
     resize(PixelsFromTwips(design.client).size() + QSize(2 * frame, 2 * frame));
 
     m_client = new QWidget(this);
@@ -106,7 +108,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
 
     KeepOutOfTaskbar(this);
     ClearCaptionAndIcon(this);
-    WatchUserPlacement(this, {});
+    // A drag or resize is written once it ends, where the window then is.
+    WatchUserPlacement(this, [this] { Timer1.runSoon(); });
 
     // Alarms whose moment passed before the note existed are not caught up.
     m_previousTick = Clock::now();
@@ -164,6 +167,7 @@ void NoteForm::Form_Load()
     else
         saveRecord(record);
     m_placementChecks = PlacementCheckTicks;
+    Timer1.reschedule();
 }
 
 // Colour, font, text and alarm line, from a record whose text holds the
@@ -183,10 +187,21 @@ void NoteForm::describeForAccessibility(const NoteSettings &record)
 {
     const QString line = firstLine(LineBreaksFromStored(record.NAIYOU)).trimmed();
     setAccessibleName(line.isEmpty() ? QStringLiteral("付箋紙") : line);
+    m_spokenAlarm = record.ALARM != 0 ? shownText(AlarmTime::alarmLine(record.A_TIME)) : QString();
+    announceRinging(record.ALARM == 2);
+}
+
+void NoteForm::announceRinging(bool ringing)
+{
     QString description = QStringLiteral("付箋紙");
-    if (record.ALARM != 0)
-        description += QStringLiteral("、アラーム ") + shownText(AlarmTime::alarmLine(record.A_TIME));
-    setAccessibleDescription(description + QStringLiteral("。Enter キーで編集画面を開きます。"));
+    if (ringing)
+        description += QStringLiteral("。アラーム %1 が鳴っています。Enter キーで止めます").arg(m_spokenAlarm);
+    else if (!m_spokenAlarm.isEmpty())
+        description += QStringLiteral("、アラーム ") + m_spokenAlarm + QStringLiteral("。Enter キーで編集します");
+    else
+        description += QStringLiteral("。Enter キーで編集します");
+    setAccessibleDescription(description + QStringLiteral("。Ctrl+D キーで捨てます。Ctrl+N キーで新しい付箋紙、"
+                                                          "Tab キーで次のウィンドウへ移ります。"));
 }
 
 // A note is never smaller than its close mark and one line of its text, so a
@@ -287,16 +302,40 @@ void NoteForm::mouseMoveEvent(QMouseEvent *event)
 
 void NoteForm::keyPressEvent(QKeyEvent *event)
 {
+    Forms *forms = Forms::instance();
+    if (forms)
+        forms->keyboardUsedIn(this);
     // Enter is the keyboard's double-click: it opens the edit screen, or
-    // stops a ringing alarm. No key throws a note away.
+    // stops a ringing alarm. Ctrl+D is a click on the close mark; no other
+    // key throws a note away. A held key acts once: Enter stops a ringing
+    // alarm without going on to open the edit screen.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // A held key stops a ringing alarm once; it does not go on to open
-        // the edit screen.
         if (!event->isAutoRepeat())
             Form_DblClick();
         return;
     }
+    if (event->key() == Qt::Key_D && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+        if (!event->isAutoRepeat())
+            Image1_Click();
+        return;
+    }
+    if (event->matches(QKeySequence::New)) {
+        if (!event->isAutoRepeat() && forms)
+            forms->startNewNote();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+bool NoteForm::event(QEvent *event)
+{
+    // Tab leads from window to window: a note has no controls to visit.
+    if (const int step = WindowTabStep(event)) {
+        if (Forms *forms = Forms::instance())
+            forms->activateNextWindow(this, step > 0);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void NoteForm::closeEvent(QCloseEvent *event)
@@ -328,6 +367,7 @@ void NoteForm::Label1_MouseMove()
     // note can be dragged and edited anywhere on its surface.
     Label1->setEnabled(false);
     m_labelDisabled = true;
+    Timer1.reschedule();
 }
 
 void NoteForm::Form_DblClick()
@@ -343,6 +383,7 @@ void NoteForm::Form_DblClick()
         saveRecord(record);
         Label1->setVisible(true);
         SetTopmost(this, 0);
+        announceRinging(false);
         return;
     }
     if (EditScreenOpen == 1) {

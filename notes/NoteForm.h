@@ -37,6 +37,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -45,6 +46,9 @@ private:
     void setMinimumFromFont();
     void placeCloseMark();
     void describeForAccessibility(const NoteSettings &record);
+    // Tells a screen reader, through the description, that the alarm rings
+    // or has stopped.
+    void announceRinging(bool ringing);
     void takeRecordFromElsewhere(const NoteSettings &record);
     void followAlarmFromElsewhere(const NoteSettings &record);
     void closeWindow();
@@ -52,6 +56,7 @@ private:
     void fireAlarm(NoteSettings &record);
     void blink();
     bool writeBackDue() const;
+    SharedTick::Due tickDue(const QDateTime &now) const;
     void syncPlaceAndSize(NoteSettings &record, bool writeAnyway);
     void askOnceMoreForTheStoredPlace(const NoteSettings &record);
     void saveRecord(const NoteSettings &record);
@@ -76,11 +81,12 @@ private:
     QColor m_color = Qt::black;
     QDateTime m_previousTick;
     int m_ticksWithoutSection = 0;
-    bool m_savePending = false;
     int m_placementChecks = 0;
     bool m_closing = false;
+    // The alarm as a screen reader says it; empty without an alarm.
+    QString m_spokenAlarm;
     QWidget *m_client = nullptr;
     QLabel *Label1 = nullptr;
     ImageControl *Image1 = nullptr;
-    SharedTick Timer1{[this] { Timer1_Timer(); }};
+    SharedTick Timer1{[this] { Timer1_Timer(); }, [this](const QDateTime &now) { return tickDue(now); }};
 };

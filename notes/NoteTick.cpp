@@ -36,11 +36,16 @@ void NoteForm::Timer1_Timer()
     // A missing or damaged section never takes the note off the screen: the
     // store gives what the note last read or wrote, and the tick goes on
     // with that.
-    if (read == SectionRead::FromFile)
+    if (read == SectionRead::FromFile || read == SectionRead::Pending)
         m_ticksWithoutSection = 0;
     else
         ++m_ticksWithoutSection;
     m_placedByUser = TakeUserPlacement(this) || m_placedByUser;
+    // The window manager's first choice of place is no longer asked about
+    // once the user has moved the note.
+    const bool userPlacing = UserIsPlacing(this);
+    if (userPlacing)
+        m_placementChecks = 0;
 
     if (read == SectionRead::FromFile && record != m_known) {
         if (record.SIYOU != 1) {
@@ -53,14 +58,31 @@ void NoteForm::Timer1_Timer()
         takeRecordFromElsewhere(record);
     }
     runAlarm(record, now);
-    // What the screen shows and the file did not take is written again at
-    // every tick; the store tells the user of the failure once.
-    if (m_savePending || read == SectionRead::FromFile)
-        syncPlaceAndSize(record, m_savePending);
-    else if (read == SectionRead::FromMemory && writeBackDue())
-        syncPlaceAndSize(record, true);
+    // A save the disk did not take is the store's to try again; a section
+    // the file lost is written back once it has stayed lost a moment.
+    // While the user moves the note, nothing is written or asked: the end
+    // of the move brings the tick that writes it.
+    if (!userPlacing) {
+        if (read == SectionRead::FromFile || read == SectionRead::Pending)
+            syncPlaceAndSize(record, false);
+        else if (read == SectionRead::FromMemory && writeBackDue())
+            syncPlaceAndSize(record, true);
+    }
     reenableLabel();
     reapplyRegionWhileRefreshing();
+}
+
+// Twice a second while the note rings, has checks left after it appeared, a
+// lost section to write back, a label to enable or a shape to re-apply; at
+// its alarm's next moment; otherwise never.
+SharedTick::Due NoteForm::tickDue(const QDateTime &now) const
+{
+    SharedTick::Due due;
+    due.soon = m_known.ALARM == 2 || m_placementChecks > 0 || m_ticksWithoutSection > 0 || m_labelDisabled
+            || m_placedByUser || LauncherRefresh != 0;
+    if (m_known.ALARM == 1)
+        due.alarm = NoteAlarm::nextMoment(m_known.A_TIME, now);
+    return due;
 }
 
 // The file is the truth for whatever this window has not changed itself
@@ -80,7 +102,7 @@ void NoteForm::takeRecordFromElsewhere(const NoteSettings &record)
     }
     followAlarmFromElsewhere(record);
     const auto place = [](const NoteSettings &r) { return std::tie(r.POJIX, r.POJIY, r.YOKO, r.TATE); };
-    if (!m_placedByUser && place(record) != place(m_known)) {
+    if (!m_placedByUser && !UserIsPlacing(this) && place(record) != place(m_known)) {
         setGeometry(storedGeometry(record));
         // A place that is off this machine's smaller screen is pulled onto it
         // and written, as at start-up.
@@ -127,6 +149,7 @@ void NoteForm::fireAlarm(NoteSettings &record)
     saveRecord(record);
     SetTopmost(this, 1);
     AlarmSound::play(AlarmSound::soundFile());
+    announceRinging(true);
 }
 
 void NoteForm::blink()
@@ -149,12 +172,14 @@ void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
     const int tppX = TwipsPerPixelX();
     const int tppY = TwipsPerPixelY();
     const QRect stored(record.POJIX, record.POJIY, record.YOKO, record.TATE);
-    const QRect current(x() * tppX, y() * tppY, width() * tppX, height() * tppY);
     QRect place = stored;
     if (m_placedByUser) {
         m_placedByUser = false;
         m_placementChecks = 0;
-        place = current;
+        // Where the window really is: a move the window manager refused
+        // leaves Qt believing in a place the user never saw.
+        const QRect onScreen = PlaceOnScreen(this);
+        place = QRect(onScreen.x() * tppX, onScreen.y() * tppY, onScreen.width() * tppX, onScreen.height() * tppY);
     } else if (geometry() != storedGeometry(record)) {
         askOnceMoreForTheStoredPlace(record);
     } else if (m_placementChecks > 0) {
@@ -163,6 +188,12 @@ void NoteForm::syncPlaceAndSize(NoteSettings &record, bool writeAnyway)
     // Where the file puts it, to the pixel, the file's own figures stay:
     // rewriting only their rounding to whole pixels would answer every
     // other machine's write with one of ours.
+    const auto pixels = [tppX, tppY](const QRect &twips) {
+        return QRect(PixelsFromTwips(twips.x(), tppX), PixelsFromTwips(twips.y(), tppY),
+                     PixelsFromTwips(twips.width(), tppX), PixelsFromTwips(twips.height(), tppY));
+    };
+    if (pixels(place) == pixels(stored))
+        place = stored;
     const bool moved = place != stored;
     if (!moved && !writeAnyway)
         return;
@@ -206,8 +237,9 @@ void NoteForm::saveRecord(const NoteSettings &record)
 {
     CurrentSection = m_section;
     m_known = record;
-    m_savePending = !SaveNoteSettings(record);
+    SaveNoteSettings(record);
     m_ticksWithoutSection = 0;
+    Timer1.reschedule();
 }
 
 void NoteForm::reenableLabel()

@@ -1,13 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "notes/SharedTick.h"
 
+#include "store/Clock.h"
 #include "store/Module1.h"
+#include "store/SettingsWatch.h"
 #include "ui/Definitions.h"
 
 #include <QTimer>
 
 #include <algorithm>
 #include <vector>
+
+namespace {
+
+// An alarm timer of the monotonic clock does not count a suspend, nor see the
+// wall clock set; looking once a minute bounds how late either makes an alarm.
+constexpr qint64 LongestSleepMs = 60'000;
+
+}
 
 struct TickTimer
 {
@@ -19,42 +29,83 @@ struct TickTimer
 
     TickTimer()
     {
-        timer.setInterval(Definitions::Note::Timer1Interval);
-        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
+        // The blinking and the checks after a change: coarse timers may
+        // stretch 500 ms a little, and wake the program less often for it.
+        fast.setInterval(Definitions::Note::Timer1Interval);
+        QObject::connect(&fast, &QTimer::timeout, [this] { round(); });
+        // An alarm goes off at second 00 of its minute, not somewhere in it.
+        alarm.setSingleShot(true);
+        alarm.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&alarm, &QTimer::timeout, [this] { round(); });
+        soon.setSingleShot(true);
+        soon.setInterval(0);
+        QObject::connect(&soon, &QTimer::timeout, [this] { round(); });
+        planSoon.setSingleShot(true);
+        planSoon.setInterval(0);
+        QObject::connect(&planSoon, &QTimer::timeout, [this] { plan(); });
+        WatchSettingsFile([this] { soon.start(); });
     }
 
-    void tick()
+    void round()
     {
-        // A change another program makes is seen by this round or the next,
-        // within one tick either way.
-        const SettingsReadRound round;
-        // A tick may close its note, or another one, or show a new one.
-        const std::vector<SharedTick *> due = subscribers;
-        for (SharedTick *subscriber : due) {
-            if (std::find(subscribers.begin(), subscribers.end(), subscriber) != subscribers.end())
-                subscriber->m_onTick();
+        // A change another program makes is seen by this round as a whole.
+        {
+            const SettingsReadRound once;
+            // A tick may close its note, or another one, or show a new one.
+            const std::vector<SharedTick *> due = subscribers;
+            for (SharedTick *subscriber : due) {
+                if (std::find(subscribers.begin(), subscribers.end(), subscriber) != subscribers.end())
+                    subscriber->m_onTick();
+            }
         }
+        plan();
+    }
+
+    void plan()
+    {
+        planSoon.stop();
+        const QDateTime now = Clock::now();
+        bool wantsFast = false;
+        std::optional<QDateTime> next;
+        for (SharedTick *subscriber : subscribers) {
+            if (!subscriber->m_due)
+                continue;
+            const SharedTick::Due due = subscriber->m_due(now);
+            wantsFast = wantsFast || due.soon;
+            if (due.alarm && (!next || *due.alarm < *next))
+                next = due.alarm;
+        }
+        if (!wantsFast)
+            fast.stop();
+        else if (!fast.isActive())
+            fast.start();
+        if (next)
+            alarm.start(int(std::clamp<qint64>(now.msecsTo(*next), 0, LongestSleepMs)));
+        else
+            alarm.stop();
     }
 
     void add(SharedTick *subscriber)
     {
         subscribers.push_back(subscriber);
-        if (!timer.isActive())
-            timer.start();
+        planSoon.start();
     }
 
     void remove(SharedTick *subscriber)
     {
         std::erase(subscribers, subscriber);
-        if (subscribers.empty())
-            timer.stop();
+        planSoon.start();
     }
 
-    QTimer timer;
+    QTimer fast;
+    QTimer alarm;
+    QTimer soon;
+    QTimer planSoon;
     std::vector<SharedTick *> subscribers;
 };
 
-SharedTick::SharedTick(std::function<void()> onTick) : m_onTick(std::move(onTick))
+SharedTick::SharedTick(std::function<void()> onTick, std::function<Due(const QDateTime &now)> due)
+    : m_onTick(std::move(onTick)), m_due(std::move(due))
 {
 }
 
@@ -77,4 +128,16 @@ void SharedTick::stop()
         return;
     m_active = false;
     TickTimer::instance().remove(this);
+}
+
+void SharedTick::reschedule()
+{
+    if (m_active)
+        TickTimer::instance().planSoon.start();
+}
+
+void SharedTick::runSoon()
+{
+    if (m_active)
+        TickTimer::instance().soon.start();
 }

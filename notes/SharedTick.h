@@ -1,16 +1,28 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
+#include <QDateTime>
 
-// A note's 500 ms timer. All of them are driven by one timer of the program:
-// however many notes are shown, and whenever each was made, the program
-// wakes twice a second, once, and handles every note's tick in that one
-// wake-up.
+#include <functional>
+#include <optional>
+
+// A note's tick, run only when something is due. All notes' ticks run
+// together, in one round, whenever any of them is due: at the next alarm
+// minute of any note (checked at least once a minute, so a clock set by hand,
+// a new time zone or a resume is caught up), every 500 ms while some note
+// rings or has a few checks left after a start, an edit or a placement, and a
+// moment after the settings file changed on disk or the user finished a drag.
+// Between those the program sleeps.
 class SharedTick
 {
 public:
-    explicit SharedTick(std::function<void()> onTick);
+    struct Due
+    {
+        bool soon = false;                // wants the 500 ms ticks
+        std::optional<QDateTime> alarm;   // the next moment an alarm goes off
+    };
+
+    explicit SharedTick(std::function<void()> onTick, std::function<Due(const QDateTime &now)> due = {});
     ~SharedTick();
     SharedTick(const SharedTick &) = delete;
     SharedTick &operator=(const SharedTick &) = delete;
@@ -19,8 +31,14 @@ public:
     void stop();
     bool isActive() const { return m_active; }
 
+    // What this tick is due for may have changed: the timers are set anew.
+    void reschedule();
+    // Runs a round of every tick at once, from the event loop.
+    void runSoon();
+
 private:
     std::function<void()> m_onTick;
+    std::function<Due(const QDateTime &now)> m_due;
     bool m_active = false;
 
     friend struct TickTimer;

@@ -28,8 +28,9 @@ bool isTrailByte(unsigned char c)
     return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 
-// iconv_open is costly and the tick decodes twice a second per note, so each
-// direction keeps one descriptor for the life of the program.
+// iconv_open is costly and the tick decodes at every round, so each thread
+// keeps one descriptor per direction for its life: a descriptor holds its
+// conversion state, and the writer thread encodes while the screen's decodes.
 class Converter
 {
 public:
@@ -69,13 +70,13 @@ private:
 
 Converter &toUtf8()
 {
-    static Converter converter("UTF-8", "CP932");
+    thread_local Converter converter("UTF-8", "CP932");
     return converter;
 }
 
 Converter &fromUtf8()
 {
-    static Converter converter("CP932", "UTF-8");
+    thread_local Converter converter("CP932", "UTF-8");
     return converter;
 }
 

@@ -32,4 +32,14 @@ public:
     // Discards any edit screen, then creates a fresh one and shows it.
     virtual void openEditScreen() = 0;
     virtual QWidget *editScreen() = 0;
+
+    // What a click on the launcher's new-note button does, asked for from
+    // any window by the keyboard.
+    virtual void startNewNote() { }
+    // Activates the next (or previous) of the program's windows after
+    // `from`: the launcher, then the shown notes in slot order, round again.
+    virtual void activateNextWindow(QWidget * /*from*/, bool /*forward*/) { }
+    // A key was pressed in one of the program's windows, or the keyboard
+    // took the user there: the launcher must not take the focus from it.
+    virtual void keyboardUsedIn(QWidget * /*window*/) { }
 };

@@ -1,20 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "store/Module1.h"
 
-#include "store/Cp932.h"
-#include "store/ProfileFile.h"
+#include "store/SaveProblem.h"
+#include "store/SectionText.h"
+#include "store/SettingsWatch.h"
+#include "store/SettingsWriter.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdint>
 #include <cstring>
-#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <unistd.h>
+#include <vector>
 
 QString CurrentSection;
 QString EditSection;
@@ -25,65 +31,22 @@ NoteSettings SharedRecord;
 
 namespace {
 
-enum Field { SIYOU, B_Color, POJIX, POJIY, YOKO, TATE, ALARM, A_TIME, NAIYOU, FName, FSize, FBold, FItalic, FieldCount };
-
-// Key order is write order: a new section's keys appear in it.
-constexpr std::array<std::string_view, FieldCount> Keys = {
-    SettingsKey::SIYOU, SettingsKey::B_Color, SettingsKey::POJIX, SettingsKey::POJIY,
-    SettingsKey::YOKO, SettingsKey::TATE, SettingsKey::ALARM, SettingsKey::A_TIME,
-    SettingsKey::NAIYOU, SettingsKey::FName, SettingsKey::FSize, SettingsKey::FBold,
-    SettingsKey::FItalic,
-};
-
-// FORM1 and the fifteen note sections: what a file of ours holds.
-constexpr size_t SectionCount = 1 + NoteSlots::Count;
-
-struct SectionNames
-{
-    std::array<std::string, SectionCount> names;
-    std::array<std::string_view, SectionCount> views;
-};
-
-const SectionNames &sectionNames()
-{
-    static const SectionNames all = [] {
-        SectionNames result;
-        result.names[0] = LauncherSection().toStdString();
-        for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot)
-            result.names[size_t(slot - NoteSlots::First + 1)] = NoteSection(slot).toStdString();
-        for (size_t i = 0; i < SectionCount; ++i)
-            result.views[i] = result.names[i];
-        return result;
-    }();
-    return all;
-}
-
-// What this run knows of each section, so that the notes on the screen
-// outlive a file that goes missing, gets damaged or cannot be written.
-struct Remembered
-{
-    NoteSettings record; // last read whole from the file, or last saved
-    bool known = false;
-    bool pending = false; // its last save failed: memory wins until written
-};
-
-struct Decoded
-{
-    NoteSettings record; // every key found, defaults for the others
-    bool whole = false;  // all the keys were found
-};
+// A save that failed is tried again this long after, until one works.
+constexpr int RetryMs = 2000;
 
 // The file as this run last read or wrote it, so that ticks finding it
 // unchanged neither read nor decode it again.
 struct FileCopy
 {
     bool held = false;
-    ProfileFile::FileStamp stamp;
+    bool ours = false; // the bytes and the version are this run's own write
+    FileAccess::FileStamp stamp;
     std::int64_t readAt = 0; // when the stamp was taken
     std::string content;
-    std::array<std::optional<Decoded>, SectionCount> decoded; // on first use
+    std::array<std::optional<DecodedSection>, SectionCount> decoded; // on first use
 };
 
+// What the screen's thread keeps to itself.
 struct StoreState
 {
     std::string path;
@@ -91,24 +54,43 @@ struct StoreState
     // Within one round of the notes' ticks the file is looked at once.
     int roundDepth = 0;
     bool roundChecked = false;
-    std::array<Remembered, SectionCount> sections;
     bool lastSaveFailed = false;
-    // The damaged file already copied, so a save that keeps failing after
-    // the copy does not copy it again each time.
-    size_t copiedSize = 0;
-    size_t copiedHash = 0;
+};
+
+// What the screen's thread and the writer share, under the mutex: the
+// sections this run holds (the screen's thread alone changes them, but for
+// the dirty marks the writer clears), and what the writer found.
+struct Handover
+{
+    std::mutex mutex;
+    std::string path;
+    HeldSections sections;
+    // A version of our own file whose modification time someone set back.
+    bool touch = false;
+    FileAccess::FileStamp touchStamp;
+    std::string touchContent;
+    std::vector<WriteOutcome> outcomes;
+    DamagedCopy copied; // the writer's alone
 };
 
 StoreState store;
+Handover handover;
 SaveProblemHandler saveProblemHandler;
 
-void forgetSections()
+void runWriter();
+
+SettingsWriter &writer()
 {
-    store.copy = FileCopy();
-    store.sections = {};
-    store.lastSaveFailed = false;
-    store.copiedSize = 0;
-    store.copiedHash = 0;
+    // Never destroyed: at the process's end a write still under way is given
+    // its time by FinishSaves(), and the thread then ends with the process.
+    // A forked child has no thread of its parent's, and starts its own.
+    static pid_t owner = 0;
+    static SettingsWriter *thread = nullptr;
+    if (!thread || owner != getpid()) {
+        owner = getpid();
+        thread = new SettingsWriter(runWriter);
+    }
+    return *thread;
 }
 
 const std::string &settingsPathBytes()
@@ -116,6 +98,8 @@ const std::string &settingsPathBytes()
     if (store.path.empty()) {
         const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
         store.path = QFile::encodeName(base + QStringLiteral("/nopi/nopi.ini")).toStdString();
+        const std::lock_guard lock(handover.mutex);
+        handover.path = store.path;
     }
     return store.path;
 }
@@ -127,86 +111,67 @@ char foldCase(char c)
 
 std::optional<size_t> sectionIndex(std::string_view section)
 {
-    const auto &views = sectionNames().views;
+    const auto &names = SectionNames();
     for (size_t i = 0; i < SectionCount; ++i) {
-        if (std::equal(section.begin(), section.end(), views[i].begin(), views[i].end(),
+        if (std::equal(section.begin(), section.end(), names[i].begin(), names[i].end(),
                        [](char a, char b) { return foldCase(a) == foldCase(b); }))
             return i;
     }
     return std::nullopt;
 }
 
-Remembered *rememberedFor(std::string_view section)
+// A sync engine that takes back what it had just given (Syncthing's update of
+// metadata only) can put our file's old modification time back on it. The
+// content is still ours, but the engine then believes it knows this version
+// and never sends it on: the machines would differ for good. A new time makes
+// the engine look at the file again.
+void touchIfTimeSetBack(const FileAccess::FileStamp &stamp, const std::string &fresh)
 {
-    const std::optional<size_t> index = sectionIndex(section);
-    return index ? &store.sections[*index] : nullptr;
-}
-
-QString readText(ProfileFile::Value value, const QString &fallback)
-{
-    if (!value)
-        return fallback;
-    return TrimAtNull(Cp932::decode(*value));
-}
-
-void fillRecord(const std::array<ProfileFile::Value, FieldCount> &values, NoteSettings &record)
-{
-    const NoteSettings defaults;
-    record.SIYOU = ProfileFile::toInt(values[SIYOU], defaults.SIYOU);
-    record.B_Color = ProfileFile::toInt(values[B_Color], defaults.B_Color);
-    record.POJIX = ProfileFile::toInt(values[POJIX], defaults.POJIX);
-    record.POJIY = ProfileFile::toInt(values[POJIY], defaults.POJIY);
-    record.YOKO = ProfileFile::toInt(values[YOKO], defaults.YOKO);
-    record.TATE = ProfileFile::toInt(values[TATE], defaults.TATE);
-    record.ALARM = ProfileFile::toInt(values[ALARM], defaults.ALARM);
-    record.A_TIME = ProfileFile::toInt(values[A_TIME], defaults.A_TIME);
-    record.FSize = ProfileFile::toInt(values[FSize], defaults.FSize);
-    record.NAIYOU = readText(values[NAIYOU], QString());
-    record.FName = readText(values[FName], defaults.FName);
-    record.FBold = readText(values[FBold], defaults.FBold);
-    record.FItalic = readText(values[FItalic], defaults.FItalic);
-}
-
-Decoded decode(std::string_view content, std::string_view section)
-{
-    std::array<ProfileFile::Value, FieldCount> values;
-    ProfileFile::readSection(content, section, Keys, values);
-    Decoded decoded;
-    decoded.whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
-    fillRecord(values, decoded.record);
-    return decoded;
+    const FileCopy &copy = store.copy;
+    if (!copy.held || !copy.ours || fresh != copy.content || stamp.device != copy.stamp.device
+        || stamp.inode != copy.stamp.inode || stamp.modified >= copy.stamp.modified)
+        return;
+    {
+        const std::lock_guard lock(handover.mutex);
+        handover.touch = true;
+        handover.touchStamp = stamp;
+        handover.touchContent = fresh;
+    }
+    writer().request();
 }
 
 // The file's bytes, or none when it is missing or cannot be read. Read only
 // when the file may have changed since the copy was taken; one stat() tells.
-ProfileFile::ReadResult fileContent(const std::string *&content, ProfileFile::Problem *problem)
+FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Problem *problem)
 {
     static const std::string none;
     FileCopy &copy = store.copy;
     const std::string &path = settingsPathBytes();
-    ProfileFile::FileStamp stamp;
+    FileAccess::FileStamp stamp;
     if (copy.held && store.roundChecked) {
         content = &copy.content;
-        return ProfileFile::ReadResult::Ok;
+        return FileAccess::ReadResult::Ok;
     }
-    if (copy.held && ProfileFile::stampOf(path, stamp) == ProfileFile::ReadResult::Ok && stamp == copy.stamp
-        && ProfileFile::stillValid(stamp, copy.readAt)) {
+    if (copy.held && FileAccess::stampOf(path, stamp) == FileAccess::ReadResult::Ok && stamp == copy.stamp
+        && FileAccess::stillValid(stamp, copy.readAt)) {
         store.roundChecked = store.roundDepth > 0;
         content = &copy.content;
-        return ProfileFile::ReadResult::Ok;
+        return FileAccess::ReadResult::Ok;
     }
-    const std::int64_t readAt = ProfileFile::wallClockNow();
+    const std::int64_t readAt = FileAccess::wallClockNow();
     std::string fresh;
-    const ProfileFile::ReadResult result = ProfileFile::readFile(path, fresh, problem, &stamp);
-    if (result != ProfileFile::ReadResult::Ok) {
+    const FileAccess::ReadResult result = FileAccess::readFile(path, fresh, problem, &stamp);
+    if (result != FileAccess::ReadResult::Ok) {
         copy = FileCopy();
         content = &none;
         return result;
     }
+    touchIfTimeSetBack(stamp, fresh);
     // The same bytes decode the same: only the times moved.
     if (!copy.held || fresh != copy.content) {
         copy.content = std::move(fresh);
         copy.decoded = {};
+        copy.ours = false;
     }
     copy.held = true;
     copy.stamp = stamp;
@@ -216,13 +181,16 @@ ProfileFile::ReadResult fileContent(const std::string *&content, ProfileFile::Pr
     return result;
 }
 
-// What our own replace put there is known without reading it back.
-void keepWritten(std::string content, const ProfileFile::FileStamp &stamp, std::int64_t writtenAt)
+// What the writer put there is known without reading it back.
+void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours)
 {
     FileCopy &copy = store.copy;
+    if (copy.held && copy.stamp == stamp && copy.content == content)
+        return;
     copy.held = true;
+    copy.ours = ours;
     copy.stamp = stamp;
-    copy.readAt = writtenAt;
+    copy.readAt = FileAccess::wallClockNow();
     store.roundChecked = store.roundDepth > 0;
     copy.content = std::move(content);
     copy.decoded = {};
@@ -230,19 +198,19 @@ void keepWritten(std::string content, const ProfileFile::FileStamp &stamp, std::
 
 // Section `section` of the file, decoded once per version of the file. The
 // reference holds until the next call.
-const Decoded &sectionOfFile(std::string_view section)
+const DecodedSection &sectionOfFile(std::string_view section)
 {
-    static Decoded uncached;
+    static DecodedSection uncached;
     const std::string *content = nullptr;
-    const bool read = fileContent(content, nullptr) == ProfileFile::ReadResult::Ok;
+    const bool read = fileContent(content, nullptr) == FileAccess::ReadResult::Ok;
     const std::optional<size_t> index = sectionIndex(section);
     if (!read || !index) {
-        uncached = decode(*content, section);
+        uncached = ReadSectionText(*content, section);
         return uncached;
     }
-    std::optional<Decoded> &decoded = store.copy.decoded[*index];
+    std::optional<DecodedSection> &decoded = store.copy.decoded[*index];
     if (!decoded)
-        decoded = decode(*content, section);
+        decoded = ReadSectionText(*content, section);
     return *decoded;
 }
 
@@ -270,120 +238,124 @@ private:
     std::string_view m_view;
 };
 
-// A value is one line of the file: a line break inside it must never start a
-// new key or section. Trailing breaks only end the line; inner ones are the
-// note's own line breaks and keep the file's mark for them.
-std::string textValue(const QString &text)
+void reportSaveProblem(const FileAccess::Problem &problem)
 {
-    QString value = text.left(text.indexOf(QChar(0)) < 0 ? text.size() : text.indexOf(QChar(0)));
-    while (value.endsWith(QLatin1Char('\n')) || value.endsWith(QLatin1Char('\r')))
-        value.chop(1);
-    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
-        value.replace(QLatin1String("\r\n"), QStringLiteral("⇔"));
-        value.replace(QLatin1Char('\r'), QStringLiteral("⇔"));
-        value.replace(QLatin1Char('\n'), QStringLiteral("⇔"));
-    }
-    return Cp932::encode(value);
-}
-
-std::string withRecord(std::string_view content, std::string_view section, const NoteSettings &record)
-{
-    const std::array<std::string, FieldCount> texts = {
-        ProfileFile::fromInt(record.SIYOU), ProfileFile::fromInt(record.B_Color),
-        ProfileFile::fromInt(record.POJIX), ProfileFile::fromInt(record.POJIY),
-        ProfileFile::fromInt(record.YOKO), ProfileFile::fromInt(record.TATE),
-        ProfileFile::fromInt(record.ALARM), ProfileFile::fromInt(record.A_TIME),
-        textValue(record.NAIYOU), textValue(record.FName), ProfileFile::fromInt(record.FSize),
-        textValue(record.FBold), textValue(record.FItalic),
-    };
-    std::array<ProfileFile::Assignment, FieldCount> assignments;
-    for (size_t i = 0; i < FieldCount; ++i)
-        assignments[i] = {Keys[i], texts[i]};
-    return ProfileFile::withValues(content, section, assignments);
-}
-
-// Not empty, yet none of our sections: garbage, a truncated copy, another
-// program's file. Blank lines alone hold nothing worth keeping.
-bool isDamaged(std::string_view content)
-{
-    const bool blank = std::all_of(content.begin(), content.end(), [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
-    });
-    return !blank && !ProfileFile::holdsAnySection(content, sectionNames().views);
-}
-
-// A damaged file is copied aside before it is first written over, so it can
-// be recovered by hand. False, with `problem` set, when no copy could be made.
-bool keepCopyIfDamaged(const std::string &path, std::string_view content, ProfileFile::Problem *problem)
-{
-    if (!isDamaged(content))
-        return true;
-    const size_t hash = std::hash<std::string_view>()(content);
-    if (content.size() != store.copiedSize || hash != store.copiedHash) {
-        if (ProfileFile::keepCopy(path, content, problem).empty())
-            return false;
-        store.copiedSize = content.size();
-        store.copiedHash = hash;
-    }
-    return true;
-}
-
-QString systemReason(int error)
-{
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("ディスクの空きが足りません");
-    case EROFS:
-        return QStringLiteral("読み取り専用のディスクです");
-    case EIO:
-        return QStringLiteral("ディスクの読み書きに失敗しました");
-    default:
-        return QString();
-    }
-}
-
-QString problemText(const ProfileFile::Problem &problem)
-{
-    using Problem = ProfileFile::Problem;
-    const QString system = systemReason(problem.error);
-    if (problem.cause == Problem::CannotKeepCopy) {
-        const QString copy = QStringLiteral("壊れたファイルの控えを作れません");
-        return system.isEmpty() ? copy : copy + QStringLiteral("（") + system + QStringLiteral("）");
-    }
-    if (!system.isEmpty())
-        return system;
-    switch (problem.cause) {
-    case Problem::NotRegularFile:
-        return QStringLiteral("通常のファイルではありません");
-    case Problem::TooLarge:
-        return QStringLiteral("大きすぎて読み込めません");
-    case Problem::CannotRead:
-        return problem.error == EACCES || problem.error == EPERM ? QStringLiteral("読み込む権限がありません")
-                                                                 : QStringLiteral("読み込めません");
-    case Problem::ReadOnlyFile:
-        return QStringLiteral("読み取り専用のファイルです");
-    case Problem::CannotCreateFolder:
-        return QStringLiteral("フォルダーを作れません");
-    case Problem::CannotWriteFolder:
-        return QStringLiteral("フォルダーに書き込めません");
-    case Problem::CannotWrite:
-    case Problem::CannotKeepCopy:
-    case Problem::None:
-        break;
-    }
-    return QStringLiteral("書き込めません");
-}
-
-void reportSaveProblem(const ProfileFile::Problem &problem)
-{
-    const QString reason = problemText(problem);
+    const QString reason = ProblemText(problem);
     QString line = QStringLiteral("nopi: cannot save %1 - %2").arg(SettingsFilePath(), reason);
     if (problem.error != 0)
         line += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(problem.error)));
     qWarning().noquote() << line;
     if (saveProblemHandler)
         saveProblemHandler(SettingsFilePath(), reason);
+}
+
+bool anyDirty()
+{
+    const std::lock_guard lock(handover.mutex);
+    return std::any_of(handover.sections.begin(), handover.sections.end(),
+                       [](const HeldSection &held) { return held.dirty; });
+}
+
+void applyOutcomes();
+
+// Runs on the writer's thread: one save of everything dirty, or the new time
+// for a file someone set back.
+void runWriter()
+{
+    std::string path;
+    HeldSections sections;
+    bool touch = false;
+    FileAccess::FileStamp touchStamp;
+    std::string touchContent;
+    {
+        const std::lock_guard lock(handover.mutex);
+        path = handover.path;
+        sections = handover.sections;
+        touch = std::exchange(handover.touch, false);
+        touchStamp = handover.touchStamp;
+        touchContent = std::move(handover.touchContent);
+    }
+    WriteOutcome outcome = WriteSections(path, sections, handover.copied);
+    if (touch && outcome.saved && !outcome.ours) {
+        FileAccess::FileStamp touched;
+        if (FileAccess::touch(path, touchStamp, touchContent, &touched)) {
+            outcome.ours = true;
+            outcome.holdsFile = true;
+            outcome.content = std::move(touchContent);
+            outcome.stamp = touched;
+        }
+    }
+    {
+        const std::lock_guard lock(handover.mutex);
+        for (size_t i = 0; i < SectionCount; ++i) {
+            HeldSection &held = handover.sections[i];
+            if (outcome.versions[i] != 0 && held.version == outcome.versions[i])
+                held.dirty = false;
+        }
+        handover.outcomes.push_back(std::move(outcome));
+    }
+    if (QCoreApplication *application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, [] { applyOutcomes(); }, Qt::QueuedConnection);
+}
+
+void retryLater()
+{
+    static QPointer<QTimer> retry;
+    if (!retry) {
+        if (!QCoreApplication::instance())
+            return;
+        retry = new QTimer(QCoreApplication::instance());
+        retry->setSingleShot(true);
+        retry->setInterval(RetryMs);
+        QObject::connect(retry, &QTimer::timeout, [] {
+            if (anyDirty())
+                writer().request();
+        });
+    }
+    if (!retry->isActive())
+        retry->start();
+}
+
+// On the screen's thread: what the writer did is told, and its file kept.
+void applyOutcomes()
+{
+    std::vector<WriteOutcome> outcomes;
+    {
+        const std::lock_guard lock(handover.mutex);
+        outcomes.swap(handover.outcomes);
+    }
+    for (WriteOutcome &outcome : outcomes) {
+        if (!outcome.saved) {
+            // Told once per run of failures: a read-only file would otherwise
+            // be reported at every save.
+            if (!store.lastSaveFailed) {
+                store.lastSaveFailed = true;
+                reportSaveProblem(outcome.problem);
+            }
+            retryLater();
+            continue;
+        }
+        if (outcome.holdsFile)
+            keepFile(std::move(outcome.content), outcome.stamp, outcome.ours);
+        if (std::any_of(outcome.versions.begin(), outcome.versions.end(), [](std::uint64_t v) { return v != 0; }))
+            store.lastSaveFailed = false;
+    }
+}
+
+// Waits for the writer and forgets what it was given and found.
+void forgetSections()
+{
+    writer().waitIdle(-1);
+    {
+        const std::lock_guard lock(handover.mutex);
+        handover.sections = {};
+        handover.outcomes.clear();
+        handover.touch = false;
+        handover.copied = {};
+        handover.path = store.path;
+    }
+    store.copy = FileCopy();
+    store.lastSaveFailed = false;
 }
 
 }
@@ -403,81 +375,89 @@ SectionRead LoadNoteSettings(NoteSettings &record)
 {
     const SectionName name(CurrentSection);
     const std::string_view section = name.view();
-    Remembered *remembered = rememberedFor(section);
-    if (remembered && remembered->pending) {
-        record = remembered->record;
-        return SectionRead::FromMemory;
+    const std::optional<size_t> index = sectionIndex(section);
+    if (index) {
+        const std::lock_guard lock(handover.mutex);
+        const HeldSection &held = handover.sections[*index];
+        if (held.dirty) {
+            record = held.asRead;
+            return SectionRead::Pending;
+        }
     }
 
-    const Decoded &decoded = sectionOfFile(section);
+    const DecodedSection &decoded = sectionOfFile(section);
+    const std::lock_guard lock(handover.mutex);
+    HeldSection *held = index ? &handover.sections[*index] : nullptr;
     if (decoded.whole) {
         record = decoded.record;
-        if (remembered) {
-            remembered->record = record;
-            remembered->known = true;
+        if (held) {
+            held->record = record;
+            held->asRead = record;
+            held->known = true;
         }
         return SectionRead::FromFile;
     }
-    if (remembered && remembered->known) {
-        record = remembered->record;
+    if (held && held->known) {
+        record = held->asRead;
         return SectionRead::FromMemory;
     }
     record = decoded.record;
     return SectionRead::Defaults;
 }
 
-bool SaveNoteSettings(const NoteSettings &record)
+void SaveNoteSettings(const NoteSettings &record)
 {
     const SectionName name(CurrentSection);
-    const std::string_view section = name.view();
-    Remembered *remembered = rememberedFor(section);
-    if (remembered) {
-        remembered->record = record;
-        remembered->known = true;
+    const std::optional<size_t> index = sectionIndex(name.view());
+    // Only our own sections are ever saved; a stray name has nowhere to go.
+    if (!index)
+        return;
+    settingsPathBytes();
+    // Reads answer with what the file will give back: a trailing line break
+    // dropped, blanks trimmed, a character CP932 lacks as "?".
+    const NoteSettings asRead = ReadSectionText(SectionText(name.view(), record), name.view()).record;
+    {
+        const std::lock_guard lock(handover.mutex);
+        HeldSection &held = handover.sections[*index];
+        held.record = record;
+        held.asRead = asRead;
+        held.known = true;
+        held.dirty = true;
+        ++held.version;
     }
+    writer().request();
+}
 
-    const std::string &path = settingsPathBytes();
-    const std::string *content = nullptr;
-    ProfileFile::Problem problem;
-    bool saved = false;
-    // A file that exists but cannot be read is left as it is.
-    if (fileContent(content, &problem) != ProfileFile::ReadResult::Failed
-        && keepCopyIfDamaged(path, *content, &problem)) {
-        std::string updated = withRecord(*content, section, record);
-        // Every section whose save failed lands with this one.
-        for (size_t i = 0; i < SectionCount; ++i) {
-            const Remembered &other = store.sections[i];
-            if (other.pending && &other != remembered)
-                updated = withRecord(updated, sectionNames().views[i], other.record);
-        }
-        // The file already holds every byte: replacing it would only cost a
-        // flush to disk and wake whatever watches the file.
-        if (updated == *content) {
-            saved = true;
-        } else {
-            const std::int64_t writtenAt = ProfileFile::wallClockNow();
-            ProfileFile::FileStamp written;
-            saved = ProfileFile::replaceFile(path, updated, &problem, &written);
-            if (saved)
-                keepWritten(std::move(updated), written, writtenAt);
-        }
-    }
+bool WaitForSaves(int timeoutMs)
+{
+    const bool idle = writer().waitIdle(timeoutMs);
+    applyOutcomes();
+    return idle;
+}
 
-    if (saved) {
-        for (Remembered &each : store.sections)
-            each.pending = false;
-        store.lastSaveFailed = false;
-        return true;
+void FinishSaves(int timeoutMs)
+{
+    writer().waitIdle(timeoutMs);
+}
+
+bool SavesUnderWay()
+{
+    {
+        const std::lock_guard lock(handover.mutex);
+        if (!handover.outcomes.empty())
+            return true;
     }
-    if (remembered)
-        remembered->pending = true;
-    // Told once per run of failures: a read-only file would otherwise be
-    // reported at every tick of every note.
-    if (!store.lastSaveFailed) {
-        store.lastSaveFailed = true;
-        reportSaveProblem(problem);
-    }
-    return false;
+    return !writer().waitIdle(0);
+}
+
+bool SettingsFileChanged()
+{
+    const FileCopy &copy = store.copy;
+    FileAccess::FileStamp stamp;
+    const FileAccess::ReadResult result = FileAccess::stampOf(settingsPathBytes(), stamp);
+    if (result == FileAccess::ReadResult::Missing)
+        return copy.held;
+    return !copy.held || result != FileAccess::ReadResult::Ok || stamp != copy.stamp;
 }
 
 void SetSaveProblemHandler(SaveProblemHandler handler)
@@ -487,9 +467,9 @@ void SetSaveProblemHandler(SaveProblemHandler handler)
 
 QString SettingsFileProblem()
 {
-    ProfileFile::Problem problem;
-    if (ProfileFile::checkReadable(settingsPathBytes(), &problem) == ProfileFile::ReadResult::Failed)
-        return problemText(problem);
+    FileAccess::Problem problem;
+    if (FileAccess::checkReadable(settingsPathBytes(), &problem) == FileAccess::ReadResult::Failed)
+        return ProblemText(problem);
     return QString();
 }
 
@@ -506,7 +486,7 @@ SettingsReadRound::~SettingsReadRound()
 
 void RemoveStaleSaveFiles()
 {
-    ProfileFile::removeStaleTemporaries(settingsPathBytes());
+    FileAccess::removeStaleTemporaries(settingsPathBytes());
 }
 
 QString TrimAtNull(const QString &text)
@@ -529,7 +509,9 @@ QString SettingsFilePath()
 
 void SetSettingsFilePath(const QString &path)
 {
-    // Another file: what this run remembered belongs to the old one.
+    // Another file: what this run remembered belongs to the old one, and
+    // what was handed over for it is written there first.
     store.path = QFile::encodeName(path).toStdString();
     forgetSections();
+    RewatchSettingsFile();
 }

@@ -23,31 +23,50 @@ void ResetProgramState();
 // Where the values LoadNoteSettings gave come from.
 enum class SectionRead {
     FromFile,   // the section, whole, as the file holds it
-    FromMemory, // the file lacks it (missing, damaged, unreadable) or a save of it
-                // is still pending: what this run last read whole or saved
+    Pending,    // this run's own save of it, handed to the writer and not yet
+                // known to be on disk (or not yet taken by a failing disk)
+    FromMemory, // the file lacks it (missing, damaged, unreadable): what this
+                // run last read whole or saved
     Defaults,   // neither: the defaults, with whatever keys the file had
 };
 
-// Reads section CurrentSection of nopi.ini into every field of `record`. The
-// run remembers, per section, the record last read whole or last saved: while
-// a save of the section is pending, or the file lacks it whole, that record is
-// given instead. Never blocks, whatever the path holds. The file is read
-// and decoded again only when stat() shows another version of it, or one
-// written too recently for its times to tell a later write apart.
+// Reads section CurrentSection of nopi.ini into every field of `record`. A
+// section this run saved answers with what it saved until the file has it:
+// the tick and the double-click meet in the file as far as anyone can tell.
+// The run remembers, per section, the record last read whole or saved, and
+// gives it while the file lacks the section whole. Never blocks, whatever the
+// path holds. The file is read and decoded again only when stat() shows
+// another version of it, or one written too recently for its times to tell
+// a later write apart.
 SectionRead LoadNoteSettings(NoteSettings &record);
-// Writes all 13 keys of `record` to section CurrentSection in one replace,
-// together with every section whose last save failed. A failed save leaves the
-// section pending. A file in which none of our sections can be found is copied
-// beside itself (nopi.ini.damaged-YYYYMMDD-HHMMSS) before it is first written
-// over; a file that exists but cannot be read is never written over. A
-// file that already holds every byte is left alone, and that is a success.
-// True when the file took the save.
-bool SaveNoteSettings(const NoteSettings &record);
+// Hands all 13 keys of `record` for section CurrentSection to the writer
+// thread and returns at once. The writer replaces the file in one step with
+// every section saved since its last write, and with every section this run
+// knows that the file has lost altogether. A file in which none of our
+// sections can be found is copied beside itself
+// (nopi.ini.damaged-YYYYMMDD-HHMMSS) and rewritten with our sections alone; a
+// file that exists but cannot be read is never written over; a file that
+// already holds every byte is left alone. A save that fails is kept and tried
+// again every two seconds, and with every later save, until one works.
+void SaveNoteSettings(const NoteSettings &record);
 // Told once per run of failed saves (the first failure after a success or
 // at start), with the file's path and why, in Japanese. The program goes on
 // with what it holds in memory either way.
 using SaveProblemHandler = std::function<void(const QString &path, const QString &reason)>;
 void SetSaveProblemHandler(SaveProblemHandler handler);
+
+// Waits, at most `timeoutMs` (no limit when negative), for the writer to
+// finish what it was handed, then tells what it found (the save problem
+// handler) as the event loop otherwise would. True when it finished.
+bool WaitForSaves(int timeoutMs = -1);
+// At the program's end, however it ends: gives the writer at most
+// `timeoutMs` to finish, and tells nothing.
+void FinishSaves(int timeoutMs);
+// Whether the writer has work under way or results not yet told.
+bool SavesUnderWay();
+// Whether the file at the path is another version than the one this run last
+// read or wrote: one stat().
+bool SettingsFileChanged();
 
 // Why the settings file cannot be read (in Japanese), or empty when it can be
 // read or does not exist yet. Never blocks, whatever the path holds.

@@ -38,8 +38,10 @@ public:
         file.write(bytes);
     }
 
+    // What the file holds once the writer has finished what it was handed.
     QByteArray bytes() const
     {
+        WaitForSaves();
         QFile file(path());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
@@ -54,10 +56,12 @@ public:
         return record;
     }
 
+    // Saves and waits for the writer, as if saves were done at once.
     static void save(const QString &section, const NoteSettings &record)
     {
         CurrentSection = section;
         SaveNoteSettings(record);
+        WaitForSaves();
     }
 
 private:

@@ -98,6 +98,8 @@ inline constexpr int CaptionPx = 21;
 inline constexpr const char *FontName = "ＭＳ Ｐゴシック";
 inline constexpr double FontSize = 9.75;
 inline constexpr int Timer1Interval = 1000;
+// What a screen reader calls the screen: its caption without the clock.
+inline constexpr const char *AccessibleName = "■ 編集画面";
 inline constexpr const char *FontDialogTitle = "フォントの変更（１枚毎に設定可能）";
 inline constexpr const char *FontDialogInitialFace = "SYSTEM";
 inline constexpr int FontDialogInitialSize = 10;
@@ -127,7 +129,7 @@ struct Control
 
 // In definition order; places of controls in Frame1 are relative to it.
 inline constexpr Control Controls[] = {
-    {"Command3", Kind::Button, {3405, 825, 840, 645}, false, 2, "Color", "付箋紙の色は全部で４色あります。", "色",
+    {"Command3", Kind::Button, {3405, 825, 840, 645}, false, 2, "Color", "付箋紙の色は全部で４色あります。", "Color",
      "付箋紙の色を、黄・桃・緑・青の順に切り替えます。"},
     {"Frame1", Kind::Frame, {105, 45, 4875, 690}, false, 11, "  ALARM", AlarmToolTip, "アラーム",
      "アラームの入・切と、鳴らす時刻と日付"},
@@ -148,13 +150,13 @@ inline constexpr Control Controls[] = {
     {"Label1", Kind::Label, {2040, 270, 195, 240}, true, 13, "：", PresetToolTip, nullptr, nullptr},
     {"Text1", Kind::MultiLineTextBox, {105, 825, 3195, 1380}, false, 0, "", nullptr, "付箋紙の文章",
      "付箋紙に表示する文章。Tab キーで「ＯＫ」へ移ります。"},
-    {"Command2", Kind::Button, {4245, 1530, 750, 675}, false, 3, "Cancel", nullptr, "キャンセル",
+    {"Command2", Kind::Button, {4245, 1530, 750, 675}, false, 3, "Cancel", nullptr, "Cancel",
      "何も保存せずに編集画面を閉じます。"},
     {"Command1", Kind::Button, {3405, 1530, 840, 675}, false, 1, "ＯＫ",
      "キーボードで文字入力した後に　→「TAB」→「ＯＫ］を行うと素早く付箋紙を作成できます。", "ＯＫ",
      "付箋紙を保存して編集画面を閉じます。"},
     {"Command4", Kind::Button, {4245, 825, 750, 645}, false, 12, "Font",
-     "字体を選びます。（斜体は文字編集がしにくいので使わない方が良いでしょう。）", "フォント",
+     "字体を選びます。（斜体は文字編集がしにくいので使わない方が良いでしょう。）", "Font",
      "付箋紙の字体と大きさを選びます。"},
 };
 

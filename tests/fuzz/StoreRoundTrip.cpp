@@ -177,6 +177,7 @@ void saveAll(const Records &records)
         CurrentSection = sections()[i];
         SaveNoteSettings(records[i]);
     }
+    WaitForSaves();
 }
 
 }
@@ -195,6 +196,7 @@ QString check(std::string_view fileBytes, const QString &settingsPath)
     for (size_t i = 0; i < first.size(); ++i) {
         CurrentSection = sections()[i];
         SaveNoteSettings(first[i]);
+        WaitForSaves();
         if (saveWarnings != 0)
             return QStringLiteral("saving [%1] failed").arg(sections()[i]);
         const QString failure =
@@ -231,6 +233,7 @@ QString check(std::string_view fileBytes, const QString &settingsPath)
         changed[i] = changedRecord(first[i]);
         CurrentSection = sections()[i];
         SaveNoteSettings(changed[i]);
+        WaitForSaves();
         if (saveWarnings != 0)
             return QStringLiteral("saving new values into [%1] failed").arg(sections()[i]);
         NoteSettings back;

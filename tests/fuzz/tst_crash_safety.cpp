@@ -171,6 +171,7 @@ public:
                 CurrentSection = sectionName(n % SectionCount);
                 SaveNoteSettings(writtenRecord(n));
                 if (n == first) {
+                    WaitForSaves();
                     const char done = 1;
                     if (::write(ready[1], &done, 1) != 1)
                         raise(SIGKILL);
@@ -250,6 +251,8 @@ void TestCrashSafety::shouldLeaveAWholeFileWhenTheWriterIsKilled()
         CurrentSection = sectionName(i);
         SaveNoteSettings(before[size_t(i)]);
     }
+    // The writer is idle when the child is forked from this process.
+    WaitForSaves();
     QCOMPARE(structureProblem(readAll(path)), QString());
     for (int i = 0; i < SectionCount; ++i)
         QCOMPARE(load(i), before[size_t(i)]);

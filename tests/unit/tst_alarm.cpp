@@ -2,8 +2,8 @@
 // When a note's tick fires, blinks or does nothing; the alarm's text forms;
 // the pixel arithmetic of window shapes.
 
-#include "notes/NoteAlarm.h"
 #include "desktop/WindowProcedures.h"
+#include "notes/NoteAlarm.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
 
@@ -126,6 +126,15 @@ void TestAlarm::shouldDecideTheTick()
     record.ALARM = alarm;
     record.A_TIME = aTime;
     QCOMPARE(NoteAlarm::step(record, previousTick, now), step);
+
+    // The program sleeps from one tick until the alarm's next moment: it
+    // wakes by `now` exactly when this tick fires.
+    if (alarm == 1 && previousTick <= now) {
+        const std::optional<QDateTime> wake = NoteAlarm::nextMoment(aTime, previousTick);
+        QCOMPARE(wake.has_value() && *wake <= now, step == Step::Fire);
+        if (wake)
+            QVERIFY(*wake > previousTick);
+    }
 }
 
 // The clock keeps the zone's offset between lookups: two ticks as the clock

@@ -3,7 +3,8 @@
 // rules that stored files rely on, and what a damaged or unwritable file does.
 
 #include "SettingsFixture.h"
-#include "store/ProfileFile.h"
+#include "store/FileAccess.h"
+#include "store/SectionText.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -15,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,7 +107,7 @@ void setFault(const SettingsFixture &settings, const QString &fault, bool on)
     } else if (fault == QLatin1String("over the size limit")) {
         QFile file(settings.path());
         file.open(QIODevice::ReadWrite);
-        file.resize(on ? qint64(ProfileFile::MaxFileSize) + 1 : 0);
+        file.resize(on ? qint64(FileAccess::MaxFileSize) + 1 : 0);
     } else if (fault == QLatin1String("mode 000") || fault == QLatin1String("read-only file")) {
         chmod(path, on ? (fault == QLatin1String("mode 000") ? 0 : 0444) : 0600);
     } else if (fault == QLatin1String("read-only folder")) {
@@ -162,6 +164,12 @@ private slots:
     void shouldSeeEveryChangeByAnotherWriter();
     void shouldReplaceTheFileOnlyForNewBytes_data();
     void shouldReplaceTheFileOnlyForNewBytes();
+    void shouldWriteWhatWasHandedOverTogether();
+    void shouldWriteBackWhatTheFileLost_data();
+    void shouldWriteBackWhatTheFileLost();
+    void shouldTryAFailedSaveAgainByItself();
+    void shouldGiveOurFileANewTimeWhenItsTimeIsSetBack_data();
+    void shouldGiveOurFileANewTimeWhenItsTimeIsSetBack();
 };
 
 void TestStore::shouldReadEveryDefaultFromAnAbsentFile()
@@ -326,11 +334,11 @@ void TestStore::shouldWriteInPlaceAndKeepEveryOtherByte_data()
                             "FBold=False\r\nFItalic=False\r\n";
 
     QTest::newRow("new section at the end, no blank line")
-            << QByteArray("; mine\n[Other]\nk=v\n")
-            << QByteArray("; mine\n[Other]\nk=v\n[FORM3]\r\nSIYOU= 1\r\n") + rest;
+            << QByteArray("; mine\n[Other]\nk=v\n[FORM4]\nSIYOU=1\n")
+            << QByteArray("; mine\n[Other]\nk=v\n[FORM4]\nSIYOU=1\n[FORM3]\r\nSIYOU= 1\r\n") + rest;
     QTest::newRow("missing final newline")
-            << QByteArray("[Other]\nk=v")
-            << QByteArray("[Other]\nk=v\r\n[FORM3]\r\nSIYOU= 1\r\n") + rest;
+            << QByteArray("[Other]\nk=v\n[FORM4]\nSIYOU=1")
+            << QByteArray("[Other]\nk=v\n[FORM4]\nSIYOU=1\r\n[FORM3]\r\nSIYOU= 1\r\n") + rest;
     QTest::newRow("key in place keeps its spelling, new keys at the section's end")
             << QByteArray("[form3]\n  siyou = 0 \n\n[FORM4]\nSIYOU=1\n")
             << QByteArray("[form3]\nsiyou= 1\r\n\n") + rest + "[FORM4]\nSIYOU=1\n";
@@ -646,6 +654,9 @@ void TestStore::shouldKeepACopyOfADamagedFile()
     settings.save(QStringLiteral("FORM3"), japaneseNote());
     const QStringList copies = settings.damagedCopies();
     QCOMPARE(copies.size(), copied ? 1 : 0);
+    // The damaged bytes live on in the copy only: the file is ours again.
+    if (copied)
+        QCOMPARE(settings.bytes(), QByteArray::fromStdString(SectionText("FORM3", japaneseNote())));
     SectionRead read;
     ResetProgramState();
     QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), japaneseNote());
@@ -716,12 +727,12 @@ void TestStore::shouldHoldAndReportSavesThatFail()
     QCOMPARE(reports, QStringList{settings.path() + QLatin1Char('|') + reasonOf(fault)});
     QCOMPARE(savedWarnings, 1);
     QCOMPARE(settings.bytes(), atFault);
-    // Memory wins while the saves are pending.
+    // What was saved wins while the saves are pending.
     SectionRead read;
     QCOMPARE(settings.load(QStringLiteral("FORM3"), &read), third);
-    QCOMPARE(read, SectionRead::FromMemory);
+    QCOMPARE(read, SectionRead::Pending);
     QCOMPARE(settings.load(QStringLiteral("FORM4"), &read), fourth);
-    QCOMPARE(read, SectionRead::FromMemory);
+    QCOMPARE(read, SectionRead::Pending);
 
     // One save after the fault is gone writes every pending section.
     setFault(settings, fault, false);
@@ -822,8 +833,7 @@ void TestStore::shouldReplaceTheFileOnlyForNewBytes()
     for (const QString &section : {QStringLiteral("FORM3"), QStringLiteral("FORM4")}) {
         const NoteSettings record = settings.load(section);
         if (file.isEmpty() || section == QLatin1String("FORM3")) {
-            CurrentSection = section;
-            QVERIFY(SaveNoteSettings(record));
+            settings.save(section, record);
         }
     }
     struct stat now;
@@ -832,6 +842,132 @@ void TestStore::shouldReplaceTheFileOnlyForNewBytes()
             && now.st_mtim.tv_nsec == old.st_mtim.tv_nsec && now.st_ctim.tv_nsec == old.st_ctim.tv_nsec;
     QCOMPARE(sameFile, !replaced);
     QCOMPARE(settings.bytes() == before, !replaced);
+}
+
+// Saves made while the writer is busy go to the file together; until they
+// are there, a read answers with what the file will give back.
+void TestStore::shouldWriteWhatWasHandedOverTogether()
+{
+    SettingsFixture settings;
+    settings.write("[FORM1]\r\nSIYOU= 0\r\n");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(settings.folder()).constData(), IN_MOVED_TO) >= 0);
+
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        NoteSettings record = japaneseNote();
+        record.NAIYOU = QStringLiteral(" note %1 \n").arg(slot);
+        CurrentSection = NoteSection(slot);
+        SaveNoteSettings(record);
+        NoteSettings back;
+        const SectionRead read = LoadNoteSettings(back);
+        QVERIFY(read == SectionRead::Pending || read == SectionRead::FromFile);
+        QCOMPARE(back.NAIYOU, QStringLiteral("note %1").arg(slot));
+    }
+    QVERIFY(WaitForSaves(10000));
+    char buffer[4096];
+    int renames = 0;
+    for (ssize_t length; (length = read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            renames += event->len > 0 && QByteArray(event->name) == "nopi.ini";
+            at += ssize_t(sizeof(inotify_event)) + event->len;
+        }
+    }
+    close(watch);
+    QVERIFY2(renames >= 1 && renames < NoteSlots::Count, qPrintable(QString::number(renames)));
+    ResetProgramState();
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot) {
+        SectionRead read;
+        QCOMPARE(settings.load(NoteSection(slot), &read).NAIYOU, QStringLiteral("note %1").arg(slot));
+        QCOMPARE(read, SectionRead::FromFile);
+    }
+}
+
+// A file deleted or damaged under a run gets back, with the next save, every
+// section the run holds: the launcher's place as much as the notes.
+void TestStore::shouldWriteBackWhatTheFileLost_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("deleted") << "deleted";
+    QTest::newRow("replaced by garbage") << "garbage";
+}
+
+void TestStore::shouldWriteBackWhatTheFileLost()
+{
+    QFETCH(QString, fault);
+    SettingsFixture settings;
+    NoteSettings launcher;
+    launcher.POJIX = 4500;
+    launcher.POJIY = 9000;
+    NoteSettings freed = japaneseNote();
+    freed.SIYOU = 0;
+    settings.save(LauncherSection(), launcher);
+    settings.save(NoteSection(3), japaneseNote());
+    settings.save(NoteSection(4), freed);
+    setFault(settings, fault, true);
+
+    NoteSettings moved = japaneseNote();
+    moved.POJIX += 1500;
+    settings.save(NoteSection(3), moved);
+    const QByteArray bytes = settings.bytes();
+    QVERIFY(bytes.startsWith("[FORM"));
+    QCOMPARE(bytes.count("[FORM"), 3);
+    ResetProgramState();
+    SectionRead read;
+    QCOMPARE(settings.load(LauncherSection(), &read), launcher);
+    QCOMPARE(read, SectionRead::FromFile);
+    QCOMPARE(settings.load(NoteSection(3)), moved);
+    QCOMPARE(settings.load(NoteSection(4)), freed);
+}
+
+void TestStore::shouldTryAFailedSaveAgainByItself()
+{
+    SettingsFixture settings;
+    settings.save(NoteSection(3), japaneseNote());
+    setFault(settings, QStringLiteral("read-only file"), true);
+    NoteSettings changed = japaneseNote();
+    changed.NAIYOU = QStringLiteral("三");
+    settings.save(NoteSection(3), changed);
+    setFault(settings, QStringLiteral("read-only file"), false);
+    // No other save comes: the writer tries again on its own.
+    QTRY_VERIFY_WITH_TIMEOUT(settings.bytes().contains("NAIYOU=" + sjis(QStringLiteral("三"))), 10000);
+}
+
+// A sync engine that takes back what it just handed over sets our file's old
+// time on it again; the engine then believes it knows this version.
+void TestStore::shouldGiveOurFileANewTimeWhenItsTimeIsSetBack_data()
+{
+    QTest::addColumn<bool>("ours");
+    QTest::newRow("our bytes, an older time: a new time") << true;
+    QTest::newRow("other bytes, an older time: left alone") << false;
+}
+
+void TestStore::shouldGiveOurFileANewTimeWhenItsTimeIsSetBack()
+{
+    QFETCH(bool, ours);
+    SettingsFixture settings;
+    NoteSettings record = japaneseNote();
+    record.ALARM = 2;
+    settings.save(NoteSection(3), record);
+    const QByteArray path = QFile::encodeName(settings.path());
+    if (!ours) {
+        QFile file(settings.path());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.readAll().indexOf("ALARM= 2") + 7));
+        file.write("1");
+    }
+    struct stat written;
+    QCOMPARE(stat(path.constData(), &written), 0);
+    const struct timespec old[2] = {{written.st_mtim.tv_sec - 3600, 0}, {written.st_mtim.tv_sec - 3600, 0}};
+    QCOMPARE(utimensat(AT_FDCWD, path.constData(), old, 0), 0);
+
+    QCOMPARE(settings.load(NoteSection(3)).ALARM, ours ? 2 : 1);
+    QVERIFY(WaitForSaves(10000));
+    struct stat now;
+    QCOMPARE(stat(path.constData(), &now), 0);
+    QCOMPARE(now.st_mtim.tv_sec >= written.st_mtim.tv_sec, ours);
+    QCOMPARE(now.st_ino, written.st_ino);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

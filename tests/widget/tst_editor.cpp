@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -102,16 +103,30 @@ void showActive(Form2 *screen)
     QVERIFY(QTest::qWaitForWindowActive(screen));
 }
 
+// Types into a field key by key, as the keyboard does: what the field
+// refuses never gets in.
+void typeInto(QLineEdit *field, const QString &text)
+{
+    field->clear();
+    for (const QChar c : text) {
+        int key = Qt::Key_unknown;
+        if (c.unicode() < 0x80)
+            key = c.toUpper().unicode(); // Qt's key codes for ASCII are the upper-case characters
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(field, &press);
+    }
+}
+
 void setAlarm(Form2 *screen, const QString &hour, const QString &minute, bool dated = false,
               const QString &month = {}, const QString &day = {})
 {
     child<QRadioButton>(screen, "Option1_1")->click();
-    field(screen, "Text2")->setText(hour);
-    field(screen, "Text3")->setText(minute);
+    typeInto(field(screen, "Text2"), hour);
+    typeInto(field(screen, "Text3"), minute);
     child<QCheckBox>(screen, "Check1")->setChecked(dated);
     if (dated) {
-        field(screen, "Text4")->setText(month);
-        field(screen, "Text5")->setText(day);
+        typeInto(field(screen, "Text4"), month);
+        typeInto(field(screen, "Text5"), day);
     }
 }
 
@@ -252,8 +267,20 @@ void TestEditor::shouldOpenTheAlarmFields()
     QCOMPARE(visibleAlarmFields(screen), visible);
     QCOMPARE(child<QRadioButton>(screen, "Option1_1")->isChecked(), alarm != 0);
     QCOMPARE(SharedRecord.ALARM, alarm != 0 ? 1 : 0);
-    // Typing into a field replaces its value.
+    // Only the field with the focus shows a selection: on opening, none.
+    for (const char *name : {"Text2", "Text3", "Text4", "Text5"})
+        QVERIFY2(!field(screen, name)->hasSelectedText(), name);
+    if (alarm == 0)
+        return;
+    // Tab into a field selects its value, so typing replaces it; the
+    // selection goes with the focus.
+    showActive(screen);
+    field(screen, "Text2")->setFocus(Qt::TabFocusReason);
     QCOMPARE(field(screen, "Text2")->selectedText(), texts[0]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), field(screen, "Text3"));
+    QCOMPARE(field(screen, "Text3")->selectedText(), texts[1]);
+    QVERIFY(!field(screen, "Text2")->hasSelectedText());
 }
 
 void TestEditor::shouldOpenStoredTextWithItsLineBreaks()
@@ -291,41 +318,47 @@ void TestEditor::shouldKeepTypedValuesWhenSwitching()
 void TestEditor::shouldCheckTheAlarmOnOk_data()
 {
     QTest::addColumn<int>("year");
-    QTest::addColumn<QStringList>("fields"); // hour, minute[, month, day]
-    QTest::addColumn<QString>("message");    // empty when accepted
+    QTest::addColumn<QStringList>("typed"); // hour, minute[, month, day], key by key
+    QTest::addColumn<QString>("message");   // empty when accepted
     QTest::addColumn<int>("aTime");
+    QTest::addColumn<QString>("wrong");     // the field that gets the focus after the message
 
     const QString time = QStringLiteral("入力した「時.分」の数値が不正なので、再入力して下さい。");
     const QString date = QStringLiteral("入力した「月.日」の数値が不正なので、再入力して下さい。");
-    QTest::newRow("7:05") << 2026 << QStringList{"7", "5"} << QString() << 705;
-    QTest::newRow("blanks around") << 2026 << QStringList{" 23 ", "\t59"} << QString() << 2359;
-    QTest::newRow("empty is 00:00") << 2026 << QStringList{"", ""} << QString() << 0;
-    QTest::newRow("full-width digits") << 2026 << QStringList{"１２", "３０"} << QString() << 1230;
-    QTest::newRow("hour 24") << 2026 << QStringList{"24", "00"} << time << -1;
-    QTest::newRow("hour -1") << 2026 << QStringList{"-1", "00"} << time << -1;
-    QTest::newRow("minute 60") << 2026 << QStringList{"12", "60"} << time << -1;
-    QTest::newRow("hour 1.5 is not a whole number") << 2026 << QStringList{"1.5", "0"} << time << -1;
-    QTest::newRow("hour abc") << 2026 << QStringList{"abc", "0"} << time << -1;
-    QTest::newRow("12/25 12:30") << 2026 << QStringList{"12", "30", "12", "25"} << QString() << 12251230;
-    QTest::newRow("2/30") << 2026 << QStringList{"12", "30", "2", "30"} << date << -1;
-    QTest::newRow("month 13") << 2026 << QStringList{"12", "30", "13", "1"} << date << -1;
-    QTest::newRow("empty month") << 2026 << QStringList{"12", "30", "", "1"} << date << -1;
+    QTest::newRow("7:05") << 2026 << QStringList{"7", "5"} << QString() << 705 << QString();
+    QTest::newRow("blanks cannot be typed") << 2026 << QStringList{" 23 ", " 59"} << QString() << 2359 << QString();
+    QTest::newRow("empty is 00:00") << 2026 << QStringList{"", ""} << QString() << 0 << QString();
+    QTest::newRow("full-width digits") << 2026 << QStringList{"１２", "３０"} << QString() << 1230 << QString();
+    QTest::newRow("hour 24") << 2026 << QStringList{"24", "00"} << time << -1 << "Text2";
+    QTest::newRow("minute 60") << 2026 << QStringList{"12", "60"} << time << -1 << "Text3";
+    QTest::newRow("both wrong: the hour first") << 2026 << QStringList{"99", "99"} << time << -1 << "Text2";
+    // Only digits go in: a sign, a point or a letter cannot be typed.
+    QTest::newRow("-1 cannot be typed: 1") << 2026 << QStringList{"-1", "00"} << QString() << 100 << QString();
+    QTest::newRow("1.5 cannot be typed: 15") << 2026 << QStringList{"1.5", "0"} << QString() << 1500 << QString();
+    QTest::newRow("abc cannot be typed: empty") << 2026 << QStringList{"abc", "7"} << QString() << 7 << QString();
+    QTest::newRow("12/25 12:30") << 2026 << QStringList{"12", "30", "12", "25"} << QString() << 12251230
+                                 << QString();
+    QTest::newRow("2/30") << 2026 << QStringList{"12", "30", "2", "30"} << date << -1 << "Text5";
+    QTest::newRow("month 13") << 2026 << QStringList{"12", "30", "13", "1"} << date << -1 << "Text4";
+    QTest::newRow("empty month") << 2026 << QStringList{"12", "30", "", "1"} << date << -1 << "Text4";
     QTest::newRow("29 February in a leap year") << 2028 << QStringList{"8", "0", "02", "29"} << QString()
-                                                << 2290800;
-    QTest::newRow("29 February otherwise") << 2027 << QStringList{"8", "0", "02", "29"} << date << -1;
+                                                << 2290800 << QString();
+    QTest::newRow("29 February otherwise") << 2027 << QStringList{"8", "0", "02", "29"} << date << -1 << "Text5";
 }
 
 void TestEditor::shouldCheckTheAlarmOnOk()
 {
     QFETCH(int, year);
-    QFETCH(QStringList, fields);
+    QFETCH(QStringList, typed);
     QFETCH(QString, message);
     QFETCH(int, aTime);
+    QFETCH(QString, wrong);
     WidgetFixture fixture(QDateTime(QDate(year, 1, 10), QTime(8, 0)));
     fixture.write("[FORM1]\r\nPOJIX= 15\r\n");
     Form2 *screen = fixture.openEditScreen(3);
-    const bool dated = fields.size() == 4;
-    setAlarm(screen, fields[0], fields[1], dated, dated ? fields[2] : QString(), dated ? fields[3] : QString());
+    const bool dated = typed.size() == 4;
+    setAlarm(screen, typed[0], typed[1], dated, dated ? typed[2] : QString(), dated ? typed[3] : QString());
+    const QStringList fields = alarmFields(screen);
 
     const OkResult result = pressOk(screen);
     if (message.isEmpty()) {
@@ -342,7 +375,11 @@ void TestEditor::shouldCheckTheAlarmOnOk()
         QVERIFY(screen->isVisible());
         QCOMPARE(fixture.bytes(), QByteArray("[FORM1]\r\nPOJIX= 15\r\n"));
         QCOMPARE(EditScreenOpen, 1);
-        QCOMPARE(field(screen, "Text2")->text(), fields[0]);
+        QCOMPARE(alarmFields(screen), fields);
+        // The field that was wrong has the focus, its value selected to be typed over.
+        QLineEdit *wrongField = field(screen, qPrintable(wrong));
+        QCOMPARE(screen->focusWidget(), wrongField);
+        QCOMPARE(wrongField->selectedText(), wrongField->text());
     }
 }
 
@@ -355,6 +392,9 @@ void TestEditor::shouldRefuseTextTheFileCannotHold()
     QCOMPARE(result.messages, 1);
     QCOMPARE(result.text, QStringLiteral("入力した文章に保存できない文字が含まれているので、修正して下さい。"));
     QVERIFY(screen->isVisible());
+    // The character to change is selected in the text.
+    QCOMPARE(screen->focusWidget(), child<QWidget>(screen, "Text1"));
+    QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->textCursor().selectedText(), QStringLiteral("🍱"));
     QVERIFY(!QFileInfo::exists(fixture.path()));
 
     child<QPlainTextEdit>(screen, "Text1")->setPlainText(QStringLiteral("lunch 弁当 ①"));

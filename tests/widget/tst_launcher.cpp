@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The launcher: start-up from the file, note slots, the new-note button, its
-// shape and width, the refresh countdown, the quit icon, the single copy, and
-// what is decided before any window exists: the command line and the display.
+// shape and width, the refresh countdown and the focus step, the quit icon,
+// and what is decided before any window exists: the command line and the
+// display.
 
 #include "WidgetFixture.h"
 #include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,6 +21,12 @@ void moveMouseOver(QWidget *widget, QPoint pos)
     QMouseEvent event(QEvent::MouseMove, QPointF(pos), QPointF(widget->mapTo(widget->window(), pos)),
                       QPointF(widget->mapToGlobal(pos)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);
+}
+
+void press(QWidget *window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(window, &event);
 }
 
 QList<int> loadedNotes(WidgetFixture &fixture)
@@ -50,12 +54,14 @@ private slots:
     void shouldIgnoreTheNewNoteButtonWhileEditing();
     void shouldShowNotesMadeElsewhere();
     void shouldCountTheRefreshDown();
+    void shouldLeaveTheFocusWhereTheKeyboardTookIt_data();
+    void shouldLeaveTheFocusWhereTheKeyboardTookIt();
     void shouldShowTheQuitIconWhileTheMouseMoves();
     void shouldClearWhatAKilledSaveLeft();
-    void shouldRefuseASecondCopy();
-    void shouldTakeOverTheLockOfAKilledCopy();
     void shouldReadTheCommandLine_data();
     void shouldReadTheCommandLine();
+    void shouldReadTheTextOfANewNote_data();
+    void shouldReadTheTextOfANewNote();
     void shouldRunOnX11WheneverADisplayAnswers_data();
     void shouldRunOnX11WheneverADisplayAnswers();
     void shouldStartThisProgramAtLogin_data();
@@ -221,6 +227,59 @@ void TestLauncher::shouldCountTheRefreshDown()
     QCOMPARE(LauncherRefresh, quint8(0));
 }
 
+void TestLauncher::shouldLeaveTheFocusWhereTheKeyboardTookIt_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("active"); // after the refresh has counted down
+
+    QTest::newRow("a note made active otherwise: the launcher takes the focus") << "mouse" << "Form1";
+    QTest::newRow("Tab reached a note: it keeps the focus") << "Tab" << "Form3";
+    QTest::newRow("a key typed in a note: it keeps the focus") << "typed" << "Form3";
+    QTest::newRow("a refresh asked for after Tab: the launcher takes the focus") << "Tab, refresh" << "Form1";
+    QTest::newRow("another note made active after Tab: the launcher takes the focus") << "Tab, other" << "Form1";
+}
+
+// The launcher's focus step after a refresh leaves alone the window the
+// keyboard took the user to, or that the user typed in, since the refresh
+// was asked for; any other of the program's windows gives the focus back.
+void TestLauncher::shouldLeaveTheFocusWhereTheKeyboardTookIt()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, active);
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord(1500, 1500));
+    fixture.save(NoteSection(5), noteRecord(6000, 1500));
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    launcher.show();
+    launcher.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&launcher));
+    QCOMPARE(LauncherRefresh, quint8(2));
+
+    if (how.startsWith(QLatin1String("Tab"))) {
+        press(&launcher, Qt::Key_Tab);
+    } else {
+        fixture.note(3)->activateWindow();
+        if (how == QLatin1String("typed")) {
+            QVERIFY(QTest::qWaitForWindowActive(fixture.note(3)));
+            press(fixture.note(3), Qt::Key_A);
+        }
+    }
+    QVERIFY(QTest::qWaitForWindowActive(fixture.note(3)));
+    if (how.endsWith(QLatin1String("refresh")))
+        Forms::startLauncherRefresh();
+    if (how.endsWith(QLatin1String("other"))) {
+        fixture.note(5)->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(fixture.note(5)));
+    }
+
+    launcher.Timer1_Timer();
+    launcher.Timer1_Timer();
+    QCOMPARE(LauncherRefresh, quint8(0));
+    QTest::qWait(20);
+    QTRY_COMPARE(QApplication::activeWindow()->objectName(), active);
+}
+
 void TestLauncher::shouldShowTheQuitIconWhileTheMouseMoves()
 {
     WidgetFixture fixture;
@@ -255,40 +314,6 @@ void TestLauncher::shouldClearWhatAKilledSaveLeft()
              (QStringList{".nopi.ini.toolong1", "nopi.ini", "notes.txt"}));
 }
 
-void TestLauncher::shouldRefuseASecondCopy()
-{
-    WidgetFixture fixture;
-    fixture.write("[FORM1]\r\nPOJIX= 150\r\n[FORM3]\r\nSIYOU=1\r\n");
-    QVERIFY(fixture.launcher().Form_Load());
-    const QByteArray before = fixture.bytes();
-    ResetProgramState();
-
-    Form1 second;
-    QVERIFY(!second.Form_Load());
-    QCOMPARE(second.pos(), QPoint(0, 0));
-    QCOMPARE(CurrentSection, QString());
-    QCOMPARE(fixture.bytes(), before);
-}
-
-void TestLauncher::shouldTakeOverTheLockOfAKilledCopy()
-{
-    WidgetFixture fixture;
-    const pid_t child = fork();
-    if (child == 0) {
-        SingleInstance instance;
-        instance.acquire();
-        // Killed without a chance to unlock.
-        raise(SIGKILL);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    QVERIFY(WIFSIGNALED(status));
-    QVERIFY(QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/nopi.lock")));
-
-    QVERIFY(fixture.launcher().Form_Load());
-}
-
 using Action = Platform::Request::Action;
 
 void TestLauncher::shouldReadTheCommandLine_data()
@@ -313,6 +338,9 @@ void TestLauncher::shouldReadTheCommandLine_data()
     QTest::newRow("-session without its id") << QStringList{"-session"} << int(Action::Misuse);
     // Qt's own options would undo the choice of X11.
     QTest::newRow("-platform wayland") << QStringList{"-platform", "wayland"} << int(Action::Misuse);
+    QTest::newRow("--new-note") << QStringList{"--new-note"} << int(Action::NewNote);
+    QTest::newRow("--new-note TEXT") << QStringList{"--new-note", "buy milk"} << int(Action::NewNote);
+    QTest::newRow("--new-note -") << QStringList{"--new-note", "-"} << int(Action::NewNote);
 }
 
 void TestLauncher::shouldReadTheCommandLine()
@@ -322,6 +350,31 @@ void TestLauncher::shouldReadTheCommandLine()
     const Platform::Request request = Platform::parseArguments(arguments);
     QCOMPARE(int(request.action), action);
     QCOMPARE(request.problem.isEmpty(), action != int(Action::Misuse));
+}
+
+void TestLauncher::shouldReadTheTextOfANewNote_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("fromStandardInput");
+
+    QTest::newRow("no text") << QStringList{"--new-note"} << "" << false;
+    QTest::newRow("one word") << QStringList{"--new-note", "テキスト"} << "テキスト" << false;
+    QTest::newRow("words as the shell split them") << QStringList{"--new-note", "buy", "milk"} << "buy milk" << false;
+    QTest::newRow("-: standard input") << QStringList{"--new-note", "-"} << "" << true;
+    QTest::newRow("- among words is a word") << QStringList{"--new-note", "-", "x"} << "- x" << false;
+    QTest::newRow("an option as text") << QStringList{"--new-note", "--help"} << "--help" << false;
+}
+
+void TestLauncher::shouldReadTheTextOfANewNote()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, text);
+    QFETCH(bool, fromStandardInput);
+    const Platform::Request request = Platform::parseArguments(arguments);
+    QCOMPARE(int(request.action), int(Action::NewNote));
+    QCOMPARE(request.text, text);
+    QCOMPARE(request.textFromStandardInput, fromStandardInput);
 }
 
 void TestLauncher::shouldRunOnX11WheneverADisplayAnswers_data()

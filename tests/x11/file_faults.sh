@@ -61,7 +61,7 @@ close_problem_boxes() {
 }
 
 # FORM5_Y: where Form5 is now, in pixels from the top.
-form5_y() { geometry "$(window_of Form5)" && echo "$GY"; }
+form5_y() { wait_until 5 has_window Form5 && geometry "$(window_of Form5)" && echo "$GY"; }
 
 # one_change NAME: with the fault gone, a drag of Form5 is written, and with
 # it every note, whole.

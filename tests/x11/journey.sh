@@ -267,4 +267,14 @@ check "every text, colour, font and alarm in nopi.ini is as it was" holds_for 2 
 xdotool mousemove $AWAY
 eventually "Form3 looks as it did: text, colour and font" 10 first_note_as_before
 
+# The session's end, as a desktop tells it at logout.
+kill -TERM "$NOPI_PID"
+if wait_until 5 nopi_exited; then
+    pass "SIGTERM ends the program within 5 s"
+    expect_eq "the program exits with 0" 0 "$NOPI_STATUS"
+else
+    fail "SIGTERM ends the program within 5 s"
+fi
+check "ending the session writes nothing" same_values_as before_quit
+
 finish

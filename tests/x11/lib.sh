@@ -300,6 +300,8 @@ note_roles() {
 # geometry ID: sets GX GY (place on the screen) and GW GH (size) of a window.
 geometry() {
     local info
+    # Without an id, xwininfo waits for a click on some window.
+    [ -n "$1" ] || return 1
     info=$(xwininfo -id "$1" 2> /dev/null) || return 1
     GX=$(awk '/Absolute upper-left X:/ { print $4 }' <<< "$info")
     GY=$(awk '/Absolute upper-left Y:/ { print $4 }' <<< "$info")
@@ -321,11 +323,16 @@ shape_extents() {
 shape_is() { [ "$(shape_extents "$1")" = "$2" ]; }
 
 net_wm_state() {
+    [ -n "$1" ] || return 1
     xprop -id "$1" _NET_WM_STATE 2> /dev/null
 }
 
 has_state() { net_wm_state "$1" | grep -q "$2"; }
-lacks_state() { ! net_wm_state "$1" | grep -q "$2"; }
+lacks_state() {
+    local state
+    state=$(net_wm_state "$1") || return 1
+    ! grep -q "$2" <<< "$state"
+}
 
 # under_pointer X Y: the top-level (or window manager frame) that receives the
 # pointer at a screen point; the root's id where nothing is. The shape cuts
@@ -626,6 +633,7 @@ release_sound() { pactl_quiet suspend-sink @DEFAULT_SINK@ 0; }
 # window_picture ID: a checksum of what the window shows on the screen.
 window_picture() {
     command -v xwd > /dev/null || { echo "not ok - xwd is missing (scripts/setup test installs x11-apps)" >&2; return 1; }
+    [ -n "$1" ] || return 1
     xwd -silent -id "$1" > "$WORK/picture.xwd" 2> /dev/null || return 1
     md5sum < "$WORK/picture.xwd" | cut -c1-32
 }

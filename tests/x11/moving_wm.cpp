@@ -3,7 +3,9 @@
 // or a tiling desktop does: every window it is asked to map goes to a place
 // of its own choosing, cascading from (32,32) in steps of (151,102), whatever
 // place the program asked for. After that it grants every move and resize the
-// program asks for. No frames, no focus policy, no keys.
+// program asks for, or, with MOVING_WM_REFUSES_MOVES=1 in its environment,
+// every resize and no move at all, without a word (as weston's XWayland was
+// seen to do with a drag). No frames, no focus policy, no keys.
 //
 // It announces itself on the root (_NET_SUPPORTING_WM_CHECK) once it has
 // taken the root's redirection, and ends with status 1 when another window
@@ -46,11 +48,13 @@ void placeAndMap(xcb_connection_t *connection, xcb_window_t window, int count)
     xcb_map_window(connection, window);
 }
 
-void grant(xcb_connection_t *connection, const xcb_configure_request_event_t *request)
+void grant(xcb_connection_t *connection, const xcb_configure_request_event_t *request, bool refuseMoves)
 {
     uint32_t values[7];
     int count = 0;
-    const uint16_t mask = request->value_mask;
+    uint16_t mask = request->value_mask;
+    if (refuseMoves)
+        mask &= uint16_t(~(XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y));
     if (mask & XCB_CONFIG_WINDOW_X)
         values[count++] = uint32_t(request->x);
     if (mask & XCB_CONFIG_WINDOW_Y)
@@ -65,7 +69,8 @@ void grant(xcb_connection_t *connection, const xcb_configure_request_event_t *re
         values[count++] = request->sibling;
     if (mask & XCB_CONFIG_WINDOW_STACK_MODE)
         values[count++] = request->stack_mode;
-    xcb_configure_window(connection, request->window, mask, values);
+    if (mask != 0)
+        xcb_configure_window(connection, request->window, mask, values);
 }
 
 }
@@ -89,6 +94,8 @@ int main()
     announce(connection, screen);
     xcb_flush(connection);
 
+    const char *refuse = getenv("MOVING_WM_REFUSES_MOVES");
+    const bool refuseMoves = refuse && strcmp(refuse, "1") == 0;
     int mapped = 0;
     while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
         switch (event->response_type & ~0x80) {
@@ -96,7 +103,7 @@ int main()
             placeAndMap(connection, reinterpret_cast<xcb_map_request_event_t *>(event)->window, mapped++);
             break;
         case XCB_CONFIGURE_REQUEST:
-            grant(connection, reinterpret_cast<xcb_configure_request_event_t *>(event));
+            grant(connection, reinterpret_cast<xcb_configure_request_event_t *>(event), refuseMoves);
             break;
         default:
             break;

@@ -369,6 +369,10 @@ check "neither copy writes again for 2 s" holds_for 2 stamps_are "$STAMPS"
 
 require "[FORM6] is set, not ringing" 1 both_ini_num_is FORM6 ALARM 1
 echo "+$((ALARM_AT - 5 - $(date +%s)))" > "$FAKETIME_FILE"
+# A clock that jumps is taken at the program's next wake-up, at most a minute
+# later; new times on the file(s) wake both copies now.
+sleep 1.2
+touch "${FILES[@]}"
 eventually "the alarm goes off: [FORM6] ALARM 2" 15 both_ini_num_is FORM6 ALARM 2
 eventually "the ringing Form6 is kept above on both displays" 3 above_on_both Form6
 check "display 1: Form6 blinks" on 1 blinks Form6
@@ -383,6 +387,23 @@ check "stopping it opens no edit screen" lacks_window Form2
 check "display 1: its text stays shown" on 1 steady Form6
 check "display 2: its text stays shown" on 2 steady Form6
 check "it rang once, and nothing is written after the stop" stamps_are "$STAMPS"
+
+# ---- A time set back -----------------------------------------------------------------------
+# A sync engine that believes only a file's details changed puts the time it
+# knew back on it (Syncthing's update of metadata), and from then on takes
+# the file for the version it knows. Display 2's file holds display 2's own
+# last save: display 2 gives it the time of now, so the engine looks again.
+mtime_of() { stat -L -c %Y "$1"; }
+WRITTEN=$(mtime_of "${FILES[1]}")
+cp "${FILES[1]}" "$TOP/before-set-back.ini"
+touch -d "@$((WRITTEN - 3600))" "${FILES[@]}"
+newer_again() { [ "$(mtime_of "${FILES[1]}")" -ge "$WRITTEN" ]; }
+check "display 2 gives its own file, set back an hour, the time of now" wait_until 3 newer_again
+check "and leaves its bytes as they were" cmp -s "${FILES[1]}" "$TOP/before-set-back.ini"
+if [ "$MODE" = synced ]; then
+    still_set_back() { [ "$(mtime_of "${FILES[0]}")" -lt "$WRITTEN" ]; }
+    check "display 1's file, the engine's copy, keeps the time it was given" holds_for 2 still_set_back
+fi
 check "both copies still run" both_running
 if [ "$MODE" = link ]; then
     # A save that replaced a link by a file would part the two copies for good.
