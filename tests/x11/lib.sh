@@ -17,7 +17,7 @@ export LC_ALL=C.UTF-8
 
 NOPI=$(readlink -f "${1:?usage: $0 path/to/nopi}")
 [ -x "$NOPI" ] || { echo "not ok - no program at $NOPI"; exit 1; }
-for tool in Xvfb openbox xdotool xprop xwininfo iconv awk; do
+for tool in Xvfb openbox xdotool xprop xwininfo xmessage iconv awk; do
     command -v "$tool" > /dev/null || { echo "not ok - $tool is missing (scripts/setup test installs it)"; exit 1; }
 done
 
@@ -222,8 +222,27 @@ try_display() {
     # an openbox that could not reach the display has ended by then.
     wait_until 10 window_manager_settled || return 1
     kill -0 "$OPENBOX_PID" 2> /dev/null || return 1
+    wait_until 10 window_manager_listens || return 1
     ROOT_ID=$(xwininfo -root | awk '/Window id:/ { print $4; exit }')
     ROOT_ID=$((ROOT_ID))
+}
+
+# window_manager_listens: a window mapped now is managed. openbox announces
+# itself before it has finished starting, and a window mapped meanwhile is
+# left unmapped for good, so a probe window is mapped until one is managed.
+window_manager_listens() {
+    local pid managed=1
+    xmessage -name nopi-probe -geometry +0+0 -timeout 3 probe > /dev/null 2>&1 &
+    pid=$!
+    wait_until 1 probe_managed && managed=0
+    kill "$pid" 2> /dev/null
+    wait "$pid" 2> /dev/null
+    return "$managed"
+}
+probe_managed() {
+    local id
+    id=$(xdotool search --classname '^nopi-probe$' 2> /dev/null | head -n 1)
+    [ -n "$id" ] && xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable'
 }
 
 # window_manager_settled: openbox has announced itself, or has given up.
