@@ -447,7 +447,7 @@ bool SavesUnderWay()
         if (!handover.outcomes.empty())
             return true;
     }
-    return !writer().waitIdle(0);
+    return writer().busy();
 }
 
 bool SettingsFileChanged()

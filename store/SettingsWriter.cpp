@@ -137,6 +137,12 @@ void SettingsWriter::request()
     m_changed.notify_all();
 }
 
+bool SettingsWriter::busy()
+{
+    std::lock_guard lock(m_mutex);
+    return m_requested || m_running;
+}
+
 bool SettingsWriter::waitIdle(int timeoutMs)
 {
     std::unique_lock lock(m_mutex);

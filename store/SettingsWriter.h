@@ -76,6 +76,8 @@ public:
     SettingsWriter &operator=(const SettingsWriter &) = delete;
 
     void request();
+    // Whether a run is requested or running, without waiting.
+    bool busy();
     // Waits until nothing is requested or running, for at most `timeoutMs`
     // (no limit when negative). True when the writer is idle.
     bool waitIdle(int timeoutMs);
