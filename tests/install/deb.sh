@@ -34,18 +34,8 @@ echo "# package: $DEB (version $VERSION)"
 WORK=$(readlink -f "$(mktemp -d /tmp/nopi-deb.XXXXXX)")
 ROOT=$WORK/root
 trap 'rm -rf "$WORK"' EXIT
-FAILS=0
 
-check() { # description command...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "not ok - $what"
-        FAILS=$((FAILS + 1))
-    fi
-}
+. "$(dirname "$0")/checks.sh"
 
 # An empty dpkg database of its own: dpkg installs into ROOT and nowhere else.
 # The package's dependencies are the host's, so they are not asked for there.

@@ -27,7 +27,6 @@ done
 WORK=$(readlink -f "$(mktemp -d /tmp/nopi-install.XXXXXX)")
 DEST=$WORK/dest
 MANIFEST=$BUILD/install_manifest.txt
-FAILS=0
 
 # cmake --install writes its manifest into the build folder; a real install's
 # manifest there is what a later uninstall needs, so it is put back.
@@ -46,16 +45,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-check() { # description command...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "not ok - $what"
-        FAILS=$((FAILS + 1))
-    fi
-}
+. "$(dirname "$0")/checks.sh"
 
 if ! DESTDIR=$DEST cmake --install "$BUILD" --prefix /usr > "$WORK/install.log" 2>&1; then
     cat "$WORK/install.log"
