@@ -4,23 +4,19 @@
 #include "store/SaveProblem.h"
 #include "store/SectionText.h"
 #include "store/SettingsWatch.h"
-#include "store/SettingsWriter.h"
+#include "store/StoreState.h"
+#include "store/SyncIdentity.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QtDebug>
 
 #include <algorithm>
 #include <array>
-#include <cstring>
-#include <memory>
 #include <mutex>
 #include <optional>
-#include <unistd.h>
-#include <vector>
 
 QString CurrentSection;
 QString EditSection;
@@ -29,69 +25,8 @@ int EditScreenOpen = 0;
 quint8 LauncherRefresh = 0;
 NoteSettings SharedRecord;
 
-namespace {
-
-// A save that failed is tried again this long after, until one works.
-constexpr int RetryMs = 2000;
-
-// The file as this run last read or wrote it, so that ticks finding it
-// unchanged neither read nor decode it again.
-struct FileCopy
-{
-    bool held = false;
-    bool ours = false; // the bytes and the version are this run's own write
-    FileAccess::FileStamp stamp;
-    std::int64_t readAt = 0; // when the stamp was taken
-    std::string content;
-    std::array<std::optional<DecodedSection>, SectionCount> decoded; // on first use
-};
-
-// What the screen's thread keeps to itself.
-struct StoreState
-{
-    std::string path;
-    FileCopy copy;
-    // Within one round of the notes' ticks the file is looked at once.
-    int roundDepth = 0;
-    bool roundChecked = false;
-    bool lastSaveFailed = false;
-};
-
-// What the screen's thread and the writer share, under the mutex: the
-// sections this run holds (the screen's thread alone changes them, but for
-// the dirty marks the writer clears), and what the writer found.
-struct Handover
-{
-    std::mutex mutex;
-    std::string path;
-    HeldSections sections;
-    // A version of our own file whose modification time someone set back.
-    bool touch = false;
-    FileAccess::FileStamp touchStamp;
-    std::string touchContent;
-    std::vector<WriteOutcome> outcomes;
-    DamagedCopy copied; // the writer's alone
-};
-
 StoreState store;
 Handover handover;
-SaveProblemHandler saveProblemHandler;
-
-void runWriter();
-
-SettingsWriter &writer()
-{
-    // Never destroyed: at the process's end a write still under way is given
-    // its time by FinishSaves(), and the thread then ends with the process.
-    // A forked child has no thread of its parent's, and starts its own.
-    static pid_t owner = 0;
-    static SettingsWriter *thread = nullptr;
-    if (!thread || owner != getpid()) {
-        owner = getpid();
-        thread = new SettingsWriter(runWriter);
-    }
-    return *thread;
-}
 
 const std::string &settingsPathBytes()
 {
@@ -104,20 +39,96 @@ const std::string &settingsPathBytes()
     return store.path;
 }
 
-char foldCase(char c)
+void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours)
 {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+    FileCopy &copy = store.copy;
+    if (copy.held && copy.stamp == stamp && copy.content == content)
+        return;
+    copy.held = true;
+    copy.ours = ours;
+    copy.stamp = stamp;
+    copy.readAt = FileAccess::wallClockNow();
+    store.roundChecked = store.roundDepth > 0;
+    copy.content = std::move(content);
+    copy.decoded = {};
 }
 
-std::optional<size_t> sectionIndex(std::string_view section)
+namespace {
+
+// How long a version lacking a change of ours stands before the change is
+// written again.
+constexpr int WriteBackAfterMs = 1500;
+
+FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Problem *problem);
+
+const DecodedSection &decodedSection(size_t index)
 {
-    const auto &names = SectionNames();
-    for (size_t i = 0; i < SectionCount; ++i) {
-        if (std::equal(section.begin(), section.end(), names[i].begin(), names[i].end(),
-                       [](char a, char b) { return foldCase(a) == foldCase(b); }))
-            return i;
+    std::optional<DecodedSection> &decoded = store.copy.decoded[index];
+    if (!decoded) {
+        decoded = ReadSectionText(store.copy.content, SectionNames()[index]);
+        Sync::SeenStamp(decoded->stamp);
     }
-    return std::nullopt;
+    return *decoded;
+}
+
+// Whether the file's section, whole, lacks a change this machine made that
+// this run holds: a sync program put another machine's version in its place.
+bool lacksOurChange(const DecodedSection &decoded, const HeldSection &held)
+{
+    const std::string &machine = Sync::ThisMachine();
+    return decoded.whole && held.known && decoded.stamp.seenOf(machine) < held.stamp.seenOf(machine);
+}
+
+bool anyLacking()
+{
+    for (size_t i = 0; i < SectionCount; ++i) {
+        const DecodedSection &decoded = decodedSection(i);
+        const std::lock_guard lock(handover.mutex);
+        if (lacksOurChange(decoded, handover.sections[i]))
+            return true;
+    }
+    return false;
+}
+
+// The change is written again, merged with the version that arrived, so the
+// sync program carries it on. Not at once: a file being rewritten in place
+// can look like such a version half-way, and is read again whole first.
+// Only this machine's own changes: a version that lacks only what others
+// made is theirs to complete.
+void writeBackWhatTheFileLacks()
+{
+    bool lacking = false;
+    const std::string *content = nullptr;
+    if (fileContent(content, nullptr) != FileAccess::ReadResult::Ok)
+        return;
+    for (size_t i = 0; i < SectionCount; ++i) {
+        const DecodedSection &decoded = decodedSection(i);
+        const std::lock_guard lock(handover.mutex);
+        HeldSection &held = handover.sections[i];
+        if (held.dirty || !lacksOurChange(decoded, held))
+            continue;
+        held.dirty = true;
+        ++held.version;
+        handover.machine = Sync::ThisMachine();
+        lacking = true;
+    }
+    if (lacking)
+        writer().request();
+}
+
+void writeBackSoon()
+{
+    static QPointer<QTimer> soon;
+    if (!soon) {
+        if (!QCoreApplication::instance())
+            return;
+        soon = new QTimer(QCoreApplication::instance());
+        soon->setSingleShot(true);
+        soon->setInterval(WriteBackAfterMs);
+        QObject::connect(soon, &QTimer::timeout, [] { writeBackWhatTheFileLacks(); });
+    }
+    if (!soon->isActive())
+        soon->start();
 }
 
 // A sync engine that takes back what it had just given (Syncthing's update of
@@ -168,7 +179,8 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
     }
     touchIfTimeSetBack(stamp, fresh);
     // The same bytes decode the same: only the times moved.
-    if (!copy.held || fresh != copy.content) {
+    const bool another = !copy.held || fresh != copy.content;
+    if (another) {
         copy.content = std::move(fresh);
         copy.decoded = {};
         copy.ours = false;
@@ -178,22 +190,9 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
     copy.readAt = readAt;
     store.roundChecked = store.roundDepth > 0;
     content = &copy.content;
+    if (another && anyLacking())
+        writeBackSoon();
     return result;
-}
-
-// What the writer put there is known without reading it back.
-void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours)
-{
-    FileCopy &copy = store.copy;
-    if (copy.held && copy.stamp == stamp && copy.content == content)
-        return;
-    copy.held = true;
-    copy.ours = ours;
-    copy.stamp = stamp;
-    copy.readAt = FileAccess::wallClockNow();
-    store.roundChecked = store.roundDepth > 0;
-    copy.content = std::move(content);
-    copy.decoded = {};
 }
 
 // Section `section` of the file, decoded once per version of the file. The
@@ -203,15 +202,12 @@ const DecodedSection &sectionOfFile(std::string_view section)
     static DecodedSection uncached;
     const std::string *content = nullptr;
     const bool read = fileContent(content, nullptr) == FileAccess::ReadResult::Ok;
-    const std::optional<size_t> index = sectionIndex(section);
+    const std::optional<size_t> index = SectionIndex(section);
     if (!read || !index) {
         uncached = ReadSectionText(*content, section);
         return uncached;
     }
-    std::optional<DecodedSection> &decoded = store.copy.decoded[*index];
-    if (!decoded)
-        decoded = ReadSectionText(*content, section);
-    return *decoded;
+    return decodedSection(*index);
 }
 
 // A section's name as the file's bytes; our names are short and ASCII, so
@@ -238,124 +234,52 @@ private:
     std::string_view m_view;
 };
 
-void reportSaveProblem(const FileAccess::Problem &problem)
+// The section as it was before the save about to be made: what the stamp of
+// the save says changed is measured against it.
+StampedSection priorOf(size_t index, const HeldSection &held)
 {
-    const QString reason = ProblemText(problem);
-    QString line = QStringLiteral("nopi: cannot save %1 - %2").arg(SettingsFilePath(), reason);
-    if (problem.error != 0)
-        line += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(problem.error)));
-    qWarning().noquote() << line;
-    if (saveProblemHandler)
-        saveProblemHandler(SettingsFilePath(), reason);
+    if (held.known)
+        return {held.asRead, held.stamp};
+    const DecodedSection &decoded = sectionOfFile(SectionNames()[index]);
+    return {decoded.record, decoded.stamp};
 }
 
-bool anyDirty()
+void save(const NoteSettings &record, const std::optional<Sync::AlarmCrossing> &crossing)
 {
-    const std::lock_guard lock(handover.mutex);
-    return std::any_of(handover.sections.begin(), handover.sections.end(),
-                       [](const HeldSection &held) { return held.dirty; });
-}
-
-void applyOutcomes();
-
-// Runs on the writer's thread: one save of everything dirty, or the new time
-// for a file someone set back.
-void runWriter()
-{
-    std::string path;
-    HeldSections sections;
-    bool touch = false;
-    FileAccess::FileStamp touchStamp;
-    std::string touchContent;
+    const SectionName name(CurrentSection);
+    const std::optional<size_t> index = SectionIndex(name.view());
+    // Only our own sections are ever saved; a stray name has nowhere to go.
+    if (!index)
+        return;
+    settingsPathBytes();
+    // Reads answer with what the file will give back: a trailing line break
+    // dropped, blanks trimmed, a character CP932 lacks as "?".
+    const NoteSettings asRead = ReadSectionText(SectionText(name.view(), record), name.view()).record;
+    HeldSection before;
     {
         const std::lock_guard lock(handover.mutex);
-        path = handover.path;
-        sections = handover.sections;
-        touch = std::exchange(handover.touch, false);
-        touchStamp = handover.touchStamp;
-        touchContent = std::move(handover.touchContent);
+        before = handover.sections[*index];
     }
-    WriteOutcome outcome = WriteSections(path, sections, handover.copied);
-    if (touch && outcome.saved && !outcome.ours) {
-        FileAccess::FileStamp touched;
-        if (FileAccess::touch(path, touchStamp, touchContent, &touched)) {
-            outcome.ours = true;
-            outcome.holdsFile = true;
-            outcome.content = std::move(touchContent);
-            outcome.stamp = touched;
-        }
-    }
+    const StampedSection prior = priorOf(*index, before);
+    Sync::Stamp stamp = Sync::Restamp(prior.stamp, prior.record, asRead, Sync::NewChange());
+    if (crossing)
+        stamp.crossing = std::max(stamp.crossing, *crossing);
+    // A slot thrown away may make room for a note a conflict copy holds.
+    const bool slotFreed = *index > 0 && prior.record.SIYOU == 1 && asRead.SIYOU != 1;
     {
         const std::lock_guard lock(handover.mutex);
-        for (size_t i = 0; i < SectionCount; ++i) {
-            HeldSection &held = handover.sections[i];
-            if (outcome.versions[i] != 0 && held.version == outcome.versions[i])
-                held.dirty = false;
-        }
-        handover.outcomes.push_back(std::move(outcome));
+        HeldSection &held = handover.sections[*index];
+        held.record = record;
+        held.asRead = asRead;
+        held.stamp = std::move(stamp);
+        held.known = true;
+        held.dirty = true;
+        ++held.version;
+        handover.machine = Sync::ThisMachine();
+        if (slotFreed && handover.copiesKept)
+            handover.mergeCopies = true;
     }
-    if (QCoreApplication *application = QCoreApplication::instance())
-        QMetaObject::invokeMethod(application, [] { applyOutcomes(); }, Qt::QueuedConnection);
-}
-
-void retryLater()
-{
-    static QPointer<QTimer> retry;
-    if (!retry) {
-        if (!QCoreApplication::instance())
-            return;
-        retry = new QTimer(QCoreApplication::instance());
-        retry->setSingleShot(true);
-        retry->setInterval(RetryMs);
-        QObject::connect(retry, &QTimer::timeout, [] {
-            if (anyDirty())
-                writer().request();
-        });
-    }
-    if (!retry->isActive())
-        retry->start();
-}
-
-// On the screen's thread: what the writer did is told, and its file kept.
-void applyOutcomes()
-{
-    std::vector<WriteOutcome> outcomes;
-    {
-        const std::lock_guard lock(handover.mutex);
-        outcomes.swap(handover.outcomes);
-    }
-    for (WriteOutcome &outcome : outcomes) {
-        if (!outcome.saved) {
-            // Told once per run of failures: a read-only file would otherwise
-            // be reported at every save.
-            if (!store.lastSaveFailed) {
-                store.lastSaveFailed = true;
-                reportSaveProblem(outcome.problem);
-            }
-            retryLater();
-            continue;
-        }
-        if (outcome.holdsFile)
-            keepFile(std::move(outcome.content), outcome.stamp, outcome.ours);
-        if (std::any_of(outcome.versions.begin(), outcome.versions.end(), [](std::uint64_t v) { return v != 0; }))
-            store.lastSaveFailed = false;
-    }
-}
-
-// Waits for the writer and forgets what it was given and found.
-void forgetSections()
-{
-    writer().waitIdle(-1);
-    {
-        const std::lock_guard lock(handover.mutex);
-        handover.sections = {};
-        handover.outcomes.clear();
-        handover.touch = false;
-        handover.copied = {};
-        handover.path = store.path;
-    }
-    store.copy = FileCopy();
-    store.lastSaveFailed = false;
+    writer().request();
 }
 
 }
@@ -375,7 +299,7 @@ SectionRead LoadNoteSettings(NoteSettings &record)
 {
     const SectionName name(CurrentSection);
     const std::string_view section = name.view();
-    const std::optional<size_t> index = sectionIndex(section);
+    const std::optional<size_t> index = SectionIndex(section);
     if (index) {
         const std::lock_guard lock(handover.mutex);
         const HeldSection &held = handover.sections[*index];
@@ -388,11 +312,17 @@ SectionRead LoadNoteSettings(NoteSettings &record)
     const DecodedSection &decoded = sectionOfFile(section);
     const std::lock_guard lock(handover.mutex);
     HeldSection *held = index ? &handover.sections[*index] : nullptr;
+    if (held && lacksOurChange(decoded, *held)) {
+        writeBackSoon();
+        record = held->asRead;
+        return SectionRead::Pending;
+    }
     if (decoded.whole) {
         record = decoded.record;
         if (held) {
             held->record = record;
             held->asRead = record;
+            held->stamp = decoded.stamp;
             held->known = true;
         }
         return SectionRead::FromFile;
@@ -407,47 +337,27 @@ SectionRead LoadNoteSettings(NoteSettings &record)
 
 void SaveNoteSettings(const NoteSettings &record)
 {
+    save(record, std::nullopt);
+}
+
+void SaveNoteSettings(const NoteSettings &record, const Sync::AlarmCrossing &crossing)
+{
+    save(record, crossing);
+}
+
+Sync::AlarmCrossing LastAlarmCrossing()
+{
     const SectionName name(CurrentSection);
-    const std::optional<size_t> index = sectionIndex(name.view());
-    // Only our own sections are ever saved; a stray name has nowhere to go.
+    const std::optional<size_t> index = SectionIndex(name.view());
     if (!index)
-        return;
-    settingsPathBytes();
-    // Reads answer with what the file will give back: a trailing line break
-    // dropped, blanks trimmed, a character CP932 lacks as "?".
-    const NoteSettings asRead = ReadSectionText(SectionText(name.view(), record), name.view()).record;
+        return {};
     {
         const std::lock_guard lock(handover.mutex);
-        HeldSection &held = handover.sections[*index];
-        held.record = record;
-        held.asRead = asRead;
-        held.known = true;
-        held.dirty = true;
-        ++held.version;
+        const HeldSection &held = handover.sections[*index];
+        if (held.dirty || held.known)
+            return held.stamp.crossing;
     }
-    writer().request();
-}
-
-bool WaitForSaves(int timeoutMs)
-{
-    const bool idle = writer().waitIdle(timeoutMs);
-    applyOutcomes();
-    return idle;
-}
-
-void FinishSaves(int timeoutMs)
-{
-    writer().waitIdle(timeoutMs);
-}
-
-bool SavesUnderWay()
-{
-    {
-        const std::lock_guard lock(handover.mutex);
-        if (!handover.outcomes.empty())
-            return true;
-    }
-    return writer().busy();
+    return sectionOfFile(name.view()).stamp.crossing;
 }
 
 bool SettingsFileChanged()
@@ -458,11 +368,6 @@ bool SettingsFileChanged()
     if (result == FileAccess::ReadResult::Missing)
         return copy.held;
     return !copy.held || result != FileAccess::ReadResult::Ok || stamp != copy.stamp;
-}
-
-void SetSaveProblemHandler(SaveProblemHandler handler)
-{
-    saveProblemHandler = std::move(handler);
 }
 
 QString SettingsFileProblem()

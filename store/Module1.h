@@ -2,6 +2,7 @@
 #pragma once
 
 #include "store/NoteSettings.h"
+#include "store/SyncStamp.h"
 
 #include <QString>
 
@@ -49,6 +50,27 @@ SectionRead LoadNoteSettings(NoteSettings &record);
 // already holds every byte is left alone. A save that fails is kept and tried
 // again every two seconds, and with every later save, until one works.
 void SaveNoteSettings(const NoteSettings &record);
+// Saves as above, and records in the section that its note's alarm rang for,
+// or was stopped at, `crossing`: a machine sharing the file then does not
+// ring that crossing again.
+void SaveNoteSettings(const NoteSettings &record, const Sync::AlarmCrossing &crossing);
+// The alarm crossing the note of section CurrentSection last rang for or was
+// stopped at, on this machine or another sharing the file, as far as this
+// run knows.
+Sync::AlarmCrossing LastAlarmCrossing();
+
+// Merges into the file the conflict copies a sync program left beside it,
+// on the writer's thread, and puts them away (in the state folder's merged/)
+// once the file holds them.
+void MergeConflictCopies();
+// Whether some conflict copy stays beside the file because a note it holds
+// found no free slot.
+bool ConflictCopiesKept();
+// Told once per note that could not be merged for want of a free slot: its
+// first line and the file its version stays in.
+using MergeProblemHandler = std::function<void(const QString &firstLine, const QString &keptIn)>;
+void SetMergeProblemHandler(MergeProblemHandler handler);
+
 // Told once per run of failed saves (the first failure after a success or
 // at start), with the file's path and why, in Japanese. The program goes on
 // with what it holds in memory either way.

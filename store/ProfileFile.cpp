@@ -280,4 +280,49 @@ bool holdsAnySection(std::string_view content, std::span<const std::string_view>
     return false;
 }
 
+Extras extras(std::string_view content, std::span<const std::string_view> sections,
+              std::span<const std::string_view> keys)
+{
+    Extras found;
+    std::vector<bool> seen(sections.size(), false);
+    std::string *block = &found.preamble;
+    std::string lines; // of the section being read, when it is one of ours
+    std::optional<size_t> ours;
+    const auto endSection = [&] {
+        if (ours && !lines.empty())
+            found.sectionLines.emplace_back(*ours, std::move(lines));
+        lines.clear();
+        ours.reset();
+    };
+    for (size_t pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        pos = line.next;
+        const std::string_view text = content.substr(line.begin, line.end - line.begin);
+        if (const auto name = headerName(text)) {
+            endSection();
+            const auto at = std::find_if(sections.begin(), sections.end(),
+                                         [&](std::string_view section) { return sameName(*name, section); });
+            const size_t index = size_t(at - sections.begin());
+            if (at != sections.end() && !seen[index]) {
+                seen[index] = true;
+                ours = index;
+                block = &lines;
+                continue;
+            }
+            found.otherSections.emplace_back();
+            block = &found.otherSections.back();
+        } else if (trimmed(text).empty()) {
+            continue;
+        } else if (ours) {
+            const auto entry = keyLine(text);
+            if (entry && std::any_of(keys.begin(), keys.end(), [&](std::string_view key) { return sameName(entry->key, key); }))
+                continue;
+        }
+        block->append(text);
+        block->append("\r\n");
+    }
+    endSection();
+    return found;
+}
+
 }

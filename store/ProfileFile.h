@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 // A profile (INI) file on bytes, with the reading and writing rules that
 // existing nopi.ini files rely on:
@@ -44,5 +45,18 @@ std::string fromInt(int number);
 
 // Whether any header in `content` names one of `sections`.
 bool holdsAnySection(std::string_view content, std::span<const std::string_view> sections);
+
+// What `content` holds besides the `keys` of the first section of each of
+// the `sections`: the lines before the first header, the other lines of those
+// sections (blank lines aside), and every other section, a later one of the
+// same name too. Each is one block of whole lines ending in CR LF.
+struct Extras
+{
+    std::string preamble;
+    std::vector<std::pair<size_t, std::string>> sectionLines; // by index in `sections`
+    std::vector<std::string> otherSections;
+};
+Extras extras(std::string_view content, std::span<const std::string_view> sections,
+              std::span<const std::string_view> keys);
 
 }

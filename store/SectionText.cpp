@@ -7,18 +7,25 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 
 namespace {
 
-enum Field { SIYOU, B_Color, POJIX, POJIY, YOKO, TATE, ALARM, A_TIME, NAIYOU, FName, FSize, FBold, FItalic, FieldCount };
+enum Field { SIYOU, B_Color, POJIX, POJIY, YOKO, TATE, ALARM, A_TIME, NAIYOU, FName, FSize, FBold, FItalic, FieldCount, SYNC = FieldCount };
 
-// Key order is write order: a new section's keys appear in it.
-constexpr std::array<std::string_view, FieldCount> Keys = {
+// Key order is write order: a new section's keys appear in it. The stamp
+// comes last, after the keys every reader knows.
+constexpr std::array<std::string_view, FieldCount + 1> Keys = {
     SettingsKey::SIYOU, SettingsKey::B_Color, SettingsKey::POJIX, SettingsKey::POJIY,
     SettingsKey::YOKO, SettingsKey::TATE, SettingsKey::ALARM, SettingsKey::A_TIME,
     SettingsKey::NAIYOU, SettingsKey::FName, SettingsKey::FSize, SettingsKey::FBold,
-    SettingsKey::FItalic,
+    SettingsKey::FItalic, Sync::Key,
 };
+
+char foldCase(char c)
+{
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 QString readText(ProfileFile::Value value, const QString &fallback)
 {
@@ -45,12 +52,46 @@ std::string textValue(const QString &text)
 
 }
 
+const std::array<std::string_view, SectionCount> &SectionNames()
+{
+    static const std::array<std::string, SectionCount> names = [] {
+        std::array<std::string, SectionCount> all;
+        all[0] = LauncherSection().toStdString();
+        for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot)
+            all[size_t(slot - NoteSlots::First + 1)] = NoteSection(slot).toStdString();
+        return all;
+    }();
+    static const std::array<std::string_view, SectionCount> views = [] {
+        std::array<std::string_view, SectionCount> all;
+        for (size_t i = 0; i < SectionCount; ++i)
+            all[i] = names[i];
+        return all;
+    }();
+    return views;
+}
+
+std::optional<size_t> SectionIndex(std::string_view section)
+{
+    const auto &names = SectionNames();
+    for (size_t i = 0; i < SectionCount; ++i) {
+        if (std::equal(section.begin(), section.end(), names[i].begin(), names[i].end(),
+                       [](char a, char b) { return foldCase(a) == foldCase(b); }))
+            return i;
+    }
+    return std::nullopt;
+}
+
 DecodedSection ReadSectionText(std::string_view content, std::string_view section)
 {
-    std::array<ProfileFile::Value, FieldCount> values;
+    std::array<ProfileFile::Value, FieldCount + 1> values;
     ProfileFile::readSection(content, section, Keys, values);
     DecodedSection decoded;
-    decoded.whole = std::all_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); });
+    decoded.whole = std::all_of(values.begin(), values.begin() + FieldCount,
+                                [](const ProfileFile::Value &value) { return value.has_value(); });
+    decoded.present = std::any_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); })
+            || ProfileFile::holdsAnySection(content, std::span(&section, 1));
+    if (values[SYNC])
+        decoded.stamp = Sync::ParseStamp(*values[SYNC]);
     const NoteSettings defaults;
     NoteSettings &record = decoded.record;
     record.SIYOU = ProfileFile::toInt(values[SIYOU], defaults.SIYOU);
@@ -69,7 +110,8 @@ DecodedSection ReadSectionText(std::string_view content, std::string_view sectio
     return decoded;
 }
 
-std::string WithSection(std::string_view content, std::string_view section, const NoteSettings &record)
+std::string WithSection(std::string_view content, std::string_view section, const NoteSettings &record,
+                        const Sync::Stamp &stamp)
 {
     const std::array<std::string, FieldCount> texts = {
         ProfileFile::fromInt(record.SIYOU), ProfileFile::fromInt(record.B_Color),
@@ -79,13 +121,17 @@ std::string WithSection(std::string_view content, std::string_view section, cons
         textValue(record.NAIYOU), textValue(record.FName), ProfileFile::fromInt(record.FSize),
         textValue(record.FBold), textValue(record.FItalic),
     };
-    std::array<ProfileFile::Assignment, FieldCount> assignments;
+    std::array<ProfileFile::Assignment, FieldCount + 1> assignments;
     for (size_t i = 0; i < FieldCount; ++i)
         assignments[i] = {Keys[i], texts[i]};
-    return ProfileFile::withValues(content, section, assignments);
+    const std::string stampText = stamp.empty() ? std::string() : Sync::FormatStamp(stamp);
+    if (!stamp.empty())
+        assignments[FieldCount] = {Keys[SYNC], stampText};
+    return ProfileFile::withValues(content, section,
+                                   std::span(assignments.data(), stamp.empty() ? FieldCount : FieldCount + 1));
 }
 
-std::string SectionText(std::string_view section, const NoteSettings &record)
+std::string SectionText(std::string_view section, const NoteSettings &record, const Sync::Stamp &stamp)
 {
-    return WithSection(std::string_view(), section, record);
+    return WithSection(std::string_view(), section, record, stamp);
 }

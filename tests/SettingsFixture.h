@@ -3,6 +3,7 @@
 
 #include "store/Cp932.h"
 #include "store/Module1.h"
+#include "store/SyncIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,9 @@ class SettingsFixture
 public:
     SettingsFixture()
     {
+        // Stamps name this machine; the tests' own name keeps the user's
+        // state folder out of it.
+        Sync::SetThisMachine("testhost");
         SetSettingsFilePath(m_dir.filePath(QStringLiteral("nopi/nopi.ini")));
         ResetProgramState();
     }
@@ -54,6 +58,19 @@ public:
         if (read)
             *read = result;
         return record;
+    }
+
+    // The file without the stamps of who changed what: the bytes every
+    // reader of the file reads.
+    QByteArray unstampedBytes() const
+    {
+        QByteArray kept;
+        for (const QByteArray &line : bytes().split('\n')) {
+            if (!line.startsWith("SYNC="))
+                kept += line + '\n';
+        }
+        kept.chop(1);
+        return kept;
     }
 
     // Saves and waits for the writer, as if saves were done at once.

@@ -5,6 +5,7 @@
 // a tight loop; the parent kills it after a random pause.
 
 #include "store/Module1.h"
+#include "store/SyncStamp.h"
 #include "store/NoteSettings.h"
 
 #include <QDir>
@@ -35,11 +36,12 @@ constexpr int MaxPauseMicroseconds = 20000;
 // section count keeps number and section in step across ranges.
 constexpr int RoundStride = 1000 * SectionCount * 64;
 
-constexpr std::array<const char *, 13> Keys = {
+// The 13 keys of a section and the stamp of who changed it.
+constexpr std::array<const char *, 14> Keys = {
     SettingsKey::SIYOU, SettingsKey::B_Color, SettingsKey::POJIX, SettingsKey::POJIY,
     SettingsKey::YOKO, SettingsKey::TATE, SettingsKey::ALARM, SettingsKey::A_TIME,
     SettingsKey::NAIYOU, SettingsKey::FName, SettingsKey::FSize, SettingsKey::FBold,
-    SettingsKey::FItalic,
+    SettingsKey::FItalic, Sync::Key,
 };
 
 QString sectionName(int index)

@@ -144,7 +144,7 @@ void TestLauncher::shouldSaveItsPlaceAndTakeTheLowestFreeSlot()
     const NoteSettings place = fixture.load(LauncherSection());
     QCOMPARE(place.POJIX, 600);
     QCOMPARE(place.POJIY, 900);
-    const QByteArray bytes = fixture.bytes();
+    const QByteArray bytes = fixture.unstampedBytes();
     QCOMPARE(bytes.mid(bytes.indexOf("[FORM1]")).count("\r\n"), 14);
     QCOMPARE(EditSection, NoteSection(4));
     QCOMPARE(EditScreenOpen, 1);
