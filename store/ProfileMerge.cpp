@@ -172,9 +172,12 @@ SectionMerge MergeSection(const StampedSection &a, const StampedSection &b, bool
         }
         const StampedSection &winner = fromB ? b : a;
         copyGroup(merged.record, winner.record, group);
-        merged.stamp.groups[size_t(index)] = Sync::IsKnown(winner.stamp, winner.record, group)
-                ? winner.stamp.groups[size_t(index)]
-                : std::nullopt;
+        // Both sides' values are seen, those no stamp told as well: merged
+        // again with either side, the merge is where it stands.
+        merged.stamp.see(Sync::ChangeOf(a.stamp, a.record, group));
+        merged.stamp.see(Sync::ChangeOf(b.stamp, b.record, group));
+        merged.stamp.groups[size_t(index)] = Sync::GroupStamp{Sync::ChangeOf(winner.stamp, winner.record, group),
+                                                              Sync::GroupDigest(winner.record, group)};
         if (group == Sync::Text)
             result.textFromB = fromB;
     }
