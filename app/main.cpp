@@ -54,6 +54,16 @@ QString saveProblemText(const QString &path, const QString &reason)
             .arg(path, reason);
 }
 
+QString unmergedNoteText(const QString &firstLine, const QString &keptIn)
+{
+    return QStringLiteral("別のコンピューターで書き換えられた付箋紙「%1」を取り込めませんでした。"
+                          "付箋紙が%2枚とも使われているためです。\n\n"
+                          "どれか1枚を捨てると、自動的に取り込まれます。それまで、この付箋紙は次のファイルに残っています。\n%3")
+            .arg(firstLine)
+            .arg(NoteSlots::Count)
+            .arg(keptIn);
+}
+
 QString unreadableFileText(const QString &path, const QString &reason)
 {
     return QStringLiteral("設定ファイルを読み込めません。\n\n%1\n%2\n\n"
@@ -89,6 +99,9 @@ int main(int argc, char *argv[])
     SetSaveProblemHandler([&desktop](const QString &path, const QString &reason) {
         desktop.showProblem(saveProblemText(path, reason));
     });
+    SetMergeProblemHandler([&desktop](const QString &firstLine, const QString &keptIn) {
+        desktop.showProblem(unmergedNoteText(firstLine, keptIn));
+    });
     if (!desktop.form1().Form_Load())
         return 0;
     desktop.form1().show();
@@ -99,6 +112,7 @@ int main(int argc, char *argv[])
     }
     const int status = QApplication::exec();
     SetSaveProblemHandler(nullptr);
+    SetMergeProblemHandler(nullptr);
     // A change made just before the quit still reaches the disk.
     Session::finishSaves();
     return status;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "store/SettingsWatch.h"
 
+#include "store/ConflictCopies.h"
 #include "store/FileAccess.h"
 #include "store/Module1.h"
 
@@ -56,6 +57,8 @@ public:
     {
         m_changed = std::move(changed);
         arm();
+        // Copies a sync program left while Nopi was not running.
+        MergeConflictCopies();
     }
 
     void arm()
@@ -136,6 +139,7 @@ private:
         alignas(inotify_event) char buffer[4096];
         bool relevant = false;
         bool rearm = false;
+        bool copies = false;
         for (;;) {
             const ssize_t length = read(m_fd, buffer, sizeof buffer);
             if (length <= 0)
@@ -147,8 +151,10 @@ private:
                 // holds other files, and our own temporaries come and go.
                 if (event->len > 0) {
                     const std::string name(event->name);
-                    for (const std::string &ours : m_names)
+                    for (const std::string &ours : m_names) {
                         relevant = relevant || name == ours;
+                        copies = copies || ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) && ConflictCopies::isCopyName(name, ours));
+                    }
                 } else {
                     relevant = true;
                 }
@@ -160,6 +166,9 @@ private:
             arm();
         if (relevant)
             m_settle.start();
+        // A sync program's conflict copy, whole: merged on the writer's thread.
+        if (copies)
+            MergeConflictCopies();
     }
 
     void look()

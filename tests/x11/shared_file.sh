@@ -24,76 +24,13 @@ FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketime.so.1 2> /dev/null | head -n 1)
 [ -n "$FAKETIME_LIB" ] || { echo "not ok - libfaketime is missing (scripts/setup test installs faketime)"; exit 1; }
 
 # ---- Two displays --------------------------------------------------------------
-# lib.sh's helpers act on one display and one copy, named by these variables.
-# on_display N swaps in display N's set; on N COMMAND... runs one command
-# there and comes back.
-
-TOP=$WORK
-SIDE_VARS="WORK CONFIG_DIR INI DISPLAY XVFB_PID OPENBOX_PID NOPI_PID NOPI_STATUS ROOT_ID LAUNCHER"
-declare -A SIDES
-CURRENT=""
-for n in 1 2; do
-    mkdir -p "$TOP/d$n/config/nopi" "$TOP/d$n/home"
-    mkdir -m 700 "$TOP/d$n/runtime"
-    SIDES[$n,WORK]=$TOP/d$n
-    SIDES[$n,CONFIG_DIR]=$TOP/d$n/config
-    SIDES[$n,INI]=$TOP/d$n/config/nopi/nopi.ini
-done
-
-on_display() {
-    local var
-    if [ -n "$CURRENT" ]; then
-        for var in $SIDE_VARS; do
-            SIDES[$CURRENT,$var]=${!var-}
-        done
-    fi
-    for var in $SIDE_VARS; do
-        printf -v "$var" '%s' "${SIDES[$1,$var]-}"
-    done
-    export DISPLAY
-    CURRENT=$1
-}
-
-on() {
-    local back=$CURRENT status
-    on_display "$1"
-    shift
-    "$@"
-    status=$?
-    on_display "$back"
-    return "$status"
-}
 
 SYNC_PID=""
-end_both() {
-    local status=$? n log
-    stop_pid "$SYNC_PID"
-    for n in 2 1; do
-        on_display "$n"
-        if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
-            echo "==== display $n"
-            diagnose
-            for log in "$WORK"/*.log; do
-                [ -s "$log" ] || continue
-                echo "---- $(basename "$log") of display $n"
-                tail -n 20 "$log"
-            done
-            if [ "$MODE" = synced ] && [ -f "$INI" ]; then
-                echo "---- nopi.ini of display $n"
-                iconv -f CP932 -t UTF-8 "$INI" 2> /dev/null | tr -d '\r' || cat -v "$INI"
-            fi
-        fi
-        stop_display
-    done
-    # lib.sh's cleanup shows the sync engine's log and the common file, and
-    # removes everything.
-    WORK=$TOP
-    DISPLAY=""
-    [ "$MODE" = link ] || INI=""
-    (exit "$status")
-    cleanup
-}
-trap end_both EXIT
+make_machines 2
+# On the way out the sync engine stops first. A failed run shows each synced
+# copy's own file, or the one common file.
+MACHINES_STOP=(SYNC_PID)
+[ "$MODE" = synced ] && MACHINE_FILES=each || MACHINE_FILES=common
 
 # ---- What each screen shows ------------------------------------------------------
 
@@ -175,7 +112,7 @@ above_on_neither() { on 1 lacks_state "$(on 1 window_of "$1")" _NET_WM_STATE_ABO
 
 # ---- The shared file ---------------------------------------------------------------
 
-FILES=("${SIDES[1,INI]}" "${SIDES[2,INI]}")
+FILES=("${MACHINES[1,INI]}" "${MACHINES[2,INI]}")
 # What both copies read: one file, or two the engine has made equal. lib.sh's
 # ini_* helpers read the file of the display in use; both_* read both.
 files_agree() { [ "$MODE" = link ] || cmp -s "${FILES[0]}" "${FILES[1]}"; }
