@@ -13,6 +13,8 @@
 // when the note rings already at the start, or not before the timeout
 // (counted from DUE).
 
+#include "XcbAtoms.h"
+
 #include <xcb/xcb.h>
 
 #include <sys/inotify.h>
@@ -37,29 +39,6 @@ double wallClockMs()
     timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
     return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
-}
-
-xcb_atom_t atom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
-
-bool hasState(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t state, xcb_atom_t wanted)
-{
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, window, state, XCB_ATOM_ATOM, 0, 64), nullptr);
-    bool found = false;
-    if (reply && reply->type == XCB_ATOM_ATOM && reply->format == 32) {
-        const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
-        const int count = xcb_get_property_value_length(reply) / 4;
-        found = std::find(atoms, atoms + count, wanted) != atoms + count;
-    }
-    free(reply);
-    return found;
 }
 
 // Whether the section's ALARM is 2, blanks and the CR of a line end ignored.
@@ -108,8 +87,8 @@ int main(int argc, char *argv[])
     }
     const int display = xcb_get_file_descriptor(connection);
     fcntl(display, F_SETFD, FD_CLOEXEC);
-    const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
-    const xcb_atom_t above = atom(connection, "_NET_WM_STATE_ABOVE");
+    const xcb_atom_t state = XcbAtoms::atom(connection, "_NET_WM_STATE");
+    const xcb_atom_t above = XcbAtoms::atom(connection, "_NET_WM_STATE_ABOVE");
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &events);
     const int watcher = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
@@ -119,7 +98,7 @@ int main(int argc, char *argv[])
         fprintf(stderr, "bench_alarm: cannot watch %s: %s\n", folder.c_str(), strerror(errno));
         return 1;
     }
-    if (hasState(connection, window, state, above) || rings(path, section)) {
+    if (XcbAtoms::holds(connection, window, state, above) || rings(path, section)) {
         fprintf(stderr, "bench_alarm: %s rings already\n", section.c_str());
         return 1;
     }
@@ -134,7 +113,7 @@ int main(int argc, char *argv[])
         while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
             const auto *property = reinterpret_cast<xcb_property_notify_event_t *>(event);
             if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && property->atom == state && !onTop
-                    && hasState(connection, window, state, above))
+                    && XcbAtoms::holds(connection, window, state, above))
                 onTop = at - dueMs;
             free(event);
         }
