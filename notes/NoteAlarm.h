@@ -32,7 +32,6 @@ struct Decision
     Step step = Step::Nothing;
     // The minute a Fire rings for.
     std::optional<WallMinute> minute;
-    bool operator==(const Decision &) const = default;
 };
 
 // The latest minute at or before the reading `now` at which an alarm of this
