@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -103,6 +104,9 @@ int offsetAt(qint64 utcMSecs)
 
 qint64 wallMSecs(const QDate &date, const QTime &time)
 {
+    // No reading at all comes before every other.
+    if (!date.isValid())
+        return std::numeric_limits<qint64>::min();
     return (date.toJulianDay() - EpochJulianDay) * DayMSecs + time.msecsSinceStartOfDay();
 }
 
