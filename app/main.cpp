@@ -10,6 +10,8 @@
 // FontDialog       (editor/) the edit screen's font choice
 // NoteForm         (notes/)  one note window, Form3 … Form17, with its alarm tick
 // NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
+// SharedTick       (notes/)  the notes' ticks, run together when something is due
+// WallClockWake    (notes/)  wakes them at an alarm's second 00, a clock set, a resume, a new zone
 // AlarmSound       (notes/)  the alarm's sound player and where its file is
 // Module1          (store/)  Load/SaveNoteSettings, the shared record and flags
 // SettingsWriter   (store/)  the thread that writes nopi.ini, one save after another
@@ -20,7 +22,7 @@
 // AlarmTime        (store/)  A_TIME packed and unpacked, the alarm line
 // ProfileFile      (store/)  nopi.ini on bytes
 // Cp932            (store/)  the file's Shift-JIS at its boundary
-// Clock            (store/)  the one clock, which tests set
+// Clock            (store/)  the one clock, which tests set, and the local zone's readings
 // Forms            (store/)  the windows' registry, filled by Desktop
 // WindowProcedures (desktop/) topmost band, window shapes, twips, screens
 // UserPlacement    (desktop/) dragging and resizing, and telling the user's places from the window manager's

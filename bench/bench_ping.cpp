@@ -18,6 +18,8 @@
 // does not take pings, the command fails, nothing is answered, or the
 // command outlasts the timeout.
 
+#include "XcbAtoms.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -84,31 +86,6 @@ Options parse(int argc, char *argv[])
     return options;
 }
 
-xcb_atom_t atom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
-
-// Whether the window lists the protocol in WM_PROTOCOLS: a program that
-// does not would never answer, and the figures would only say so.
-bool takesProtocol(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t protocols, xcb_atom_t protocol)
-{
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-            connection, xcb_get_property(connection, 0, window, protocols, XCB_ATOM_ATOM, 0, 32), nullptr);
-    bool found = false;
-    if (reply && reply->type == XCB_ATOM_ATOM && reply->format == 32) {
-        const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
-        const int count = xcb_get_property_value_length(reply) / 4;
-        found = std::find(atoms, atoms + count, protocol) != atoms + count;
-    }
-    free(reply);
-    return found;
-}
-
 pid_t launch(char **command)
 {
     const pid_t pid = fork();
@@ -139,9 +116,11 @@ int main(int argc, char *argv[])
     const int fd = xcb_get_file_descriptor(connection);
     fcntl(fd, F_SETFD, FD_CLOEXEC);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const xcb_atom_t protocols = atom(connection, "WM_PROTOCOLS");
-    const xcb_atom_t ping = atom(connection, "_NET_WM_PING");
-    if (!takesProtocol(connection, options.window, protocols, ping)) {
+    const xcb_atom_t protocols = XcbAtoms::atom(connection, "WM_PROTOCOLS");
+    const xcb_atom_t ping = XcbAtoms::atom(connection, "_NET_WM_PING");
+    // A program that does not list the protocol would never answer, and the
+    // figures would only say so.
+    if (!XcbAtoms::holds(connection, options.window, protocols, ping)) {
         fprintf(stderr, "bench_ping: window 0x%x does not list _NET_WM_PING in WM_PROTOCOLS\n", options.window);
         return 1;
     }

@@ -2,6 +2,9 @@
 #include "notes/NoteAlarm.h"
 
 #include "store/AlarmTime.h"
+#include "store/Clock.h"
+
+#include <tuple>
 
 namespace NoteAlarm {
 
@@ -11,62 +14,71 @@ namespace {
 // apart (2096 to 2104).
 constexpr int LeapDayYearsApart = 8;
 
-// The moment of an alarm of this A_TIME nearest to `now`: the latest at or
-// before it, or the earliest after it.
-std::optional<QDateTime> nearestMoment(qint32 aTime, const QDateTime &now, bool after)
+qint64 wallMSecs(const WallMinute &minute)
+{
+    return Clock::wallMSecs(minute.date, minute.time);
+}
+
+// The minute of an alarm of this A_TIME nearest to the reading `now`: the
+// latest at or before it, or the earliest after it.
+std::optional<WallMinute> nearestMinute(qint32 aTime, const QDate &date, qint64 now, bool after)
 {
     if (aTime < 0)
         return std::nullopt;
     const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
     if (!time.isValid())
         return std::nullopt;
-    const auto fits = [&](const QDateTime &moment) { return after ? moment > now : moment <= now; };
+    const auto fits = [&](const QDate &day) {
+        const qint64 wall = Clock::wallMSecs(day, time);
+        return after ? wall > now : wall <= now;
+    };
     const int step = after ? 1 : -1;
 
-    if (!AlarmTime::isDated(aTime)) {
-        const QDateTime today(now.date(), time);
-        return fits(today) ? today : QDateTime(now.date().addDays(step), time);
-    }
+    if (!AlarmTime::isDated(aTime))
+        return WallMinute{fits(date) ? date : date.addDays(step), time};
     const int month = AlarmTime::month(aTime);
     const int day = AlarmTime::day(aTime) % 100;
     for (int years = 0; years <= LeapDayYearsApart; ++years) {
-        const QDate date(now.date().year() + step * years, month, day);
-        if (date.isValid() && fits(QDateTime(date, time)))
-            return QDateTime(date, time);
+        const QDate candidate(date.year() + step * years, month, day);
+        if (candidate.isValid() && fits(candidate))
+            return WallMinute{candidate, time};
     }
     return std::nullopt;
 }
 
 }
 
-std::optional<QDateTime> latestMoment(qint32 aTime, const QDateTime &now)
+bool WallMinute::operator<(const WallMinute &other) const
 {
-    return nearestMoment(aTime, now, false);
+    return std::tie(date, time) < std::tie(other.date, other.time);
 }
 
-std::optional<QDateTime> nextMoment(qint32 aTime, const QDateTime &now)
+std::optional<WallMinute> latestMinute(qint32 aTime, const QDateTime &now)
 {
-    return nearestMoment(aTime, now, true);
+    const QDate date = now.date();
+    return nearestMinute(aTime, date, Clock::wallMSecs(date, now.time()), false);
 }
 
-Step step(const NoteSettings &record, const QDateTime &previousTick, const QDateTime &now)
+std::optional<WallMinute> nextMinute(qint32 aTime, const QDateTime &now, const std::optional<WallMinute> &lastRung)
+{
+    const QDate date = now.date();
+    const std::optional<WallMinute> next = nearestMinute(aTime, date, Clock::wallMSecs(date, now.time()), true);
+    if (!next || next != lastRung)
+        return next;
+    return nearestMinute(aTime, next->date, wallMSecs(*next), true);
+}
+
+Decision step(const NoteSettings &record, const QDateTime &previousTick, const QDateTime &now,
+              const std::optional<WallMinute> &lastRung)
 {
     if (record.ALARM == 2)
-        return Step::Blink;
+        return {Step::Blink, std::nullopt};
     if (record.ALARM != 1)
-        return Step::Nothing;
-    // Ticks half a second apart on one day: the wall-clock times alone tell,
-    // without the time-zone arithmetic of comparing moments twice a second.
-    if (previousTick.date() == now.date() && previousTick.time() <= now.time()) {
-        const qint32 aTime = record.A_TIME;
-        const QTime time(AlarmTime::hour(aTime) % 100, AlarmTime::minute(aTime));
-        const bool itsDay = !AlarmTime::isDated(aTime)
-                || (AlarmTime::month(aTime) == now.date().month() && AlarmTime::day(aTime) % 100 == now.date().day());
-        const bool crossed = aTime >= 0 && time.isValid() && previousTick.time() < time && time <= now.time();
-        return itsDay && crossed ? Step::Fire : Step::Nothing;
-    }
-    const std::optional<QDateTime> moment = latestMoment(record.A_TIME, now);
-    return moment && *moment > previousTick ? Step::Fire : Step::Nothing;
+        return {};
+    const std::optional<WallMinute> minute = latestMinute(record.A_TIME, now);
+    if (!minute || minute == lastRung || wallMSecs(*minute) <= Clock::wallMSecs(previousTick))
+        return {};
+    return {Step::Fire, minute};
 }
 
 }

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "notes/NoteAlarm.h"
 #include "notes/SharedTick.h"
 #include "store/NoteSettings.h"
 
 #include <QDateTime>
 #include <QWidget>
+
+#include <optional>
 
 class ImageControl;
 class QLabel;
@@ -80,6 +83,9 @@ private:
     bool m_labelDisabled = false;
     QColor m_color = Qt::black;
     QDateTime m_previousTick;
+    // The alarm minute this note last rang for: a clock that goes back over
+    // it does not ring it twice.
+    std::optional<NoteAlarm::WallMinute> m_lastRung;
     int m_ticksWithoutSection = 0;
     int m_placementChecks = 0;
     bool m_closing = false;

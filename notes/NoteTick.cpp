@@ -81,7 +81,7 @@ SharedTick::Due NoteForm::tickDue(const QDateTime &now) const
     due.soon = m_known.ALARM == 2 || m_placementChecks > 0 || m_ticksWithoutSection > 0 || m_labelDisabled
             || m_placedByUser || LauncherRefresh != 0;
     if (m_known.ALARM == 1)
-        due.alarm = NoteAlarm::nextMoment(m_known.A_TIME, now);
+        due.alarm = NoteAlarm::nextMinute(m_known.A_TIME, now, m_lastRung);
     return due;
 }
 
@@ -129,10 +129,11 @@ void NoteForm::followAlarmFromElsewhere(const NoteSettings &record)
 
 void NoteForm::runAlarm(NoteSettings &record, const QDateTime &now)
 {
-    const NoteAlarm::Step step = NoteAlarm::step(record, m_previousTick, now);
+    const NoteAlarm::Decision decision = NoteAlarm::step(record, m_previousTick, now, m_lastRung);
     m_previousTick = now;
-    switch (step) {
+    switch (decision.step) {
     case NoteAlarm::Step::Fire:
+        m_lastRung = decision.minute;
         fireAlarm(record);
         break;
     case NoteAlarm::Step::Blink:

@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "notes/SharedTick.h"
 
+#include "notes/WallClockWake.h"
 #include "store/Clock.h"
 #include "store/Module1.h"
 #include "store/SettingsWatch.h"
 #include "ui/Definitions.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 #include <vector>
-
-namespace {
-
-// An alarm timer of the monotonic clock does not count a suspend, nor see the
-// wall clock set; looking once a minute bounds how late either makes an alarm.
-constexpr qint64 LongestSleepMs = 60'000;
-
-}
 
 struct TickTimer
 {
@@ -33,10 +28,11 @@ struct TickTimer
         // stretch 500 ms a little, and wake the program less often for it.
         fast.setInterval(Definitions::Note::Timer1Interval);
         QObject::connect(&fast, &QTimer::timeout, [this] { round(); });
-        // An alarm goes off at second 00 of its minute, not somewhere in it.
-        alarm.setSingleShot(true);
-        alarm.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&alarm, &QTimer::timeout, [this] { round(); });
+        // An alarm goes off at second 00 of its minute, not somewhere in it,
+        // also after a suspend or a clock set. Owned by the application, which
+        // ends before this.
+        if (QCoreApplication *application = QCoreApplication::instance())
+            alarm = new WallClockWake([this] { round(); }, application);
         soon.setSingleShot(true);
         soon.setInterval(0);
         QObject::connect(&soon, &QTimer::timeout, [this] { round(); });
@@ -66,7 +62,7 @@ struct TickTimer
         planSoon.stop();
         const QDateTime now = Clock::now();
         bool wantsFast = false;
-        std::optional<QDateTime> next;
+        std::optional<NoteAlarm::WallMinute> next;
         for (SharedTick *subscriber : subscribers) {
             if (!subscriber->m_due)
                 continue;
@@ -79,10 +75,15 @@ struct TickTimer
             fast.stop();
         else if (!fast.isActive())
             fast.start();
-        if (next)
-            alarm.start(int(std::clamp<qint64>(now.msecsTo(*next), 0, LongestSleepMs)));
-        else
-            alarm.stop();
+        if (!alarm)
+            return;
+        if (next) {
+            const qint64 moment = Clock::firstMomentShowing(Clock::wallMSecs(next->date, next->time),
+                                                            now.toMSecsSinceEpoch());
+            alarm->wakeAt(Clock::systemMSecs(moment));
+        } else {
+            alarm->wakeAt(std::nullopt);
+        }
     }
 
     void add(SharedTick *subscriber)
@@ -98,7 +99,7 @@ struct TickTimer
     }
 
     QTimer fast;
-    QTimer alarm;
+    QPointer<WallClockWake> alarm;
     QTimer soon;
     QTimer planSoon;
     std::vector<SharedTick *> subscribers;

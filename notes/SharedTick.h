@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "notes/NoteAlarm.h"
+
 #include <QDateTime>
 
 #include <functional>
@@ -8,18 +10,18 @@
 
 // A note's tick, run only when something is due. All notes' ticks run
 // together, in one round, whenever any of them is due: at the next alarm
-// minute of any note (checked at least once a minute, so a clock set by hand,
-// a new time zone or a resume is caught up), every 500 ms while some note
-// rings or has a few checks left after a start, an edit or a placement, and a
-// moment after the settings file changed on disk or the user finished a drag.
-// Between those the program sleeps.
+// minute of any note, as the wall clock shows it, and at once when the clock
+// is set, the machine resumes or the time zone changes (WallClockWake); every
+// 500 ms while some note rings or has a few checks left after a start, an
+// edit or a placement; and a moment after the settings file changed on disk
+// or the user finished a drag. Between those the program sleeps.
 class SharedTick
 {
 public:
     struct Due
     {
         bool soon = false;                // wants the 500 ms ticks
-        std::optional<QDateTime> alarm;   // the next moment an alarm goes off
+        std::optional<NoteAlarm::WallMinute> alarm;   // the next minute an alarm goes off
     };
 
     explicit SharedTick(std::function<void()> onTick, std::function<Due(const QDateTime &now)> due = {});

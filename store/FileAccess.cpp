@@ -77,14 +77,6 @@ FileAccess::FileStamp stampFrom(const struct stat &info)
     return stamp;
 }
 
-std::string directoryOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 
 bool writeAll(int fd, std::string_view content)
 {
@@ -309,18 +301,33 @@ void removeStaleTemporaries(const std::string &path)
 
 std::string resolveLinks(std::string path)
 {
+    return linkChain(std::move(path)).back();
+}
+
+std::vector<std::string> linkChain(std::string path)
+{
+    std::vector<std::string> chain{path};
     for (int hops = 0; hops < 40; ++hops) {
         struct stat info;
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return path;
+            break;
         std::string target(size_t(PATH_MAX), '\0');
         const ssize_t length = readlink(path.c_str(), target.data(), target.size());
         if (length <= 0)
-            return path;
+            break;
         target.resize(size_t(length));
         path = target.front() == '/' ? target : directoryOf(path) + '/' + target;
+        chain.push_back(path);
     }
-    return path;
+    return chain;
+}
+
+std::string directoryOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool touch(const std::string &path, const FileStamp &expected, std::string_view content, FileStamp *touched)

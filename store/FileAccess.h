@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The settings file as a whole on disk: reading it without ever blocking on
 // what stands at its path, telling one version of it from another, and
@@ -87,6 +88,11 @@ void removeStaleTemporaries(const std::string &path);
 // The path with every symbolic link along its last component followed: where
 // a replace lands, so that the link the user made stays a link.
 std::string resolveLinks(std::string path);
+// The path and every path its links lead to, in order: the last one is no
+// link (or does not exist).
+std::vector<std::string> linkChain(std::string path);
+// The folder part of a path: "." for a bare name, "/" for the root's files.
+std::string directoryOf(const std::string &path);
 
 // Sets the file's modification time to now, if it is still the version
 // `expected` (device, inode and size) holding exactly `content`. `touched`

@@ -229,7 +229,8 @@ void TestNote::shouldFireEveryNoteDueInTheMinuteWhenSavesAreSlow()
 }
 
 // A suspend (or a clock set forward) over the alarm's minute: the next tick
-// fires it once; acknowledging it in that minute does not fire it again.
+// fires it once; acknowledging it in that minute does not fire it again, nor
+// does the clock set back over the minute and coming to it once more.
 void TestNote::shouldFireOnceWhenTheClockJumpsOverTheMinute()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 29, 0)));
@@ -248,6 +249,13 @@ void TestNote::shouldFireOnceWhenTheClockJumpsOverTheMinute()
 
     doubleClick(note, middle(note));
     fixture.setTime(QDateTime(Monday, QTime(11, 4, 18)));
+    note->Timer1_Timer();
+    QCOMPARE(fixture.load(NoteSection(3)).ALARM, 1);
+    QCOMPARE(AlarmSound::playRequests() - sounds, 1);
+
+    fixture.setTime(QDateTime(Monday, QTime(9, 29, 59, 800)));
+    note->Timer1_Timer();
+    fixture.setTime(QDateTime(Monday, QTime(9, 30, 0, 300)));
     note->Timer1_Timer();
     QCOMPARE(fixture.load(NoteSection(3)).ALARM, 1);
     QCOMPARE(AlarmSound::playRequests() - sounds, 1);
