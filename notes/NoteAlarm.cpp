@@ -53,6 +53,23 @@ bool WallMinute::operator<(const WallMinute &other) const
     return std::tie(date, time) < std::tie(other.date, other.time);
 }
 
+qint64 markOf(const WallMinute &minute)
+{
+    return minute.date.isValid() && minute.time.isValid()
+            ? qint64(minute.date.year()) * 100'000'000 + minute.date.month() * 1'000'000 + minute.date.day() * 10'000
+                    + minute.time.hour() * 100 + minute.time.minute()
+            : 0;
+}
+
+std::optional<WallMinute> minuteOfMark(qint64 mark)
+{
+    const QDate date(int(mark / 100'000'000), int(mark / 1'000'000 % 100), int(mark / 10'000 % 100));
+    const QTime time(int(mark / 100 % 100), int(mark % 100));
+    if (mark <= 0 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return WallMinute{date, time};
+}
+
 std::optional<WallMinute> latestMinute(qint32 aTime, const QDateTime &now)
 {
     const QDate date = now.date();

@@ -27,6 +27,11 @@ struct WallMinute
     bool operator<(const WallMinute &other) const;
 };
 
+// The minute as the settings file marks a crossing, yyyyMMddhhmm, and back;
+// 0 and anything that names no minute is none.
+qint64 markOf(const WallMinute &minute);
+std::optional<WallMinute> minuteOfMark(qint64 mark);
+
 struct Decision
 {
     Step step = Step::Nothing;

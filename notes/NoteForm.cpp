@@ -380,7 +380,10 @@ void NoteForm::Form_DblClick()
     if (record.ALARM > 1) {
         AlarmSound::stop();
         record.ALARM = 1;
-        saveRecord(record);
+        // Stopped here: a machine whose clock has not yet reached the minute
+        // does not ring it.
+        CurrentSection = m_section;
+        saveRecord(record, Sync::AlarmCrossing{LastAlarmCrossing().minute, true});
         Label1->setVisible(true);
         SetTopmost(this, 0);
         announceRinging(false);

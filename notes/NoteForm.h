@@ -4,6 +4,7 @@
 #include "notes/NoteAlarm.h"
 #include "notes/SharedTick.h"
 #include "store/NoteSettings.h"
+#include "store/SyncStamp.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -56,13 +57,14 @@ private:
     void followAlarmFromElsewhere(const NoteSettings &record);
     void closeWindow();
     void runAlarm(NoteSettings &record, const QDateTime &now);
-    void fireAlarm(NoteSettings &record);
+    void fireAlarm(NoteSettings &record, const NoteAlarm::WallMinute &minute);
     void blink();
     bool writeBackDue() const;
     SharedTick::Due tickDue(const QDateTime &now) const;
     void syncPlaceAndSize(NoteSettings &record, bool writeAnyway);
     void askOnceMoreForTheStoredPlace(const NoteSettings &record);
-    void saveRecord(const NoteSettings &record);
+    // With a crossing: the alarm rang for it, or was stopped at it.
+    void saveRecord(const NoteSettings &record, std::optional<Sync::AlarmCrossing> crossing = std::nullopt);
     void reenableLabel();
     void reapplyRegionWhileRefreshing();
 
@@ -83,8 +85,9 @@ private:
     bool m_labelDisabled = false;
     QColor m_color = Qt::black;
     QDateTime m_previousTick;
-    // The alarm minute this note last rang for: a clock that goes back over
-    // it does not ring it twice.
+    // The alarm minute this note last rang for, here or on another machine
+    // sharing the file: a clock that goes back over it does not ring it
+    // twice, nor does a machine whose clock is behind the one that rang.
     std::optional<NoteAlarm::WallMinute> m_lastRung;
     int m_ticksWithoutSection = 0;
     int m_placementChecks = 0;

@@ -129,12 +129,18 @@ void NoteForm::followAlarmFromElsewhere(const NoteSettings &record)
 
 void NoteForm::runAlarm(NoteSettings &record, const QDateTime &now)
 {
+    // A crossing rung or stopped on another machine sharing the file counts
+    // as rung here: the user stopped it somewhere.
+    CurrentSection = m_section;
+    const std::optional<NoteAlarm::WallMinute> marked = NoteAlarm::minuteOfMark(LastAlarmCrossing().minute);
+    if (marked && (!m_lastRung || *m_lastRung < *marked))
+        m_lastRung = marked;
     const NoteAlarm::Decision decision = NoteAlarm::step(record, m_previousTick, now, m_lastRung);
     m_previousTick = now;
     switch (decision.step) {
     case NoteAlarm::Step::Fire:
         m_lastRung = decision.minute;
-        fireAlarm(record);
+        fireAlarm(record, *decision.minute);
         break;
     case NoteAlarm::Step::Blink:
         blink();
@@ -144,10 +150,10 @@ void NoteForm::runAlarm(NoteSettings &record, const QDateTime &now)
     }
 }
 
-void NoteForm::fireAlarm(NoteSettings &record)
+void NoteForm::fireAlarm(NoteSettings &record, const NoteAlarm::WallMinute &minute)
 {
     record.ALARM = 2;
-    saveRecord(record);
+    saveRecord(record, Sync::AlarmCrossing{NoteAlarm::markOf(minute), false});
     SetTopmost(this, 1);
     AlarmSound::play(AlarmSound::soundFile());
     announceRinging(true);
@@ -234,11 +240,14 @@ QRect NoteForm::storedGeometry(const NoteSettings &record) const
     return QRect(QPoint(PixelsFromTwips(record.POJIX, tppX), PixelsFromTwips(record.POJIY, tppY)), size);
 }
 
-void NoteForm::saveRecord(const NoteSettings &record)
+void NoteForm::saveRecord(const NoteSettings &record, std::optional<Sync::AlarmCrossing> crossing)
 {
     CurrentSection = m_section;
     m_known = record;
-    SaveNoteSettings(record);
+    if (crossing)
+        SaveNoteSettings(record, *crossing);
+    else
+        SaveNoteSettings(record);
     m_ticksWithoutSection = 0;
     Timer1.reschedule();
 }

@@ -6,6 +6,9 @@
 #include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
+#include "notes/NoteAlarm.h"
+#include "store/Clock.h"
+#include "store/ProfileMerge.h"
 #include "store/NoteLook.h"
 
 #include <QMouseEvent>
@@ -97,6 +100,7 @@ private slots:
     void shouldFireOnceInTwoTicksOfTheSameSecond();
     void shouldFireEveryNoteDueInTheMinuteWhenSavesAreSlow();
     void shouldFireOnceWhenTheClockJumpsOverTheMinute();
+    void shouldNotRingACrossingStoppedElsewhere();
     void shouldBlinkAStoredRingingAlarmWithoutSoundOrTopmost();
     void shouldAcknowledgeARingingAlarm_data();
     void shouldAcknowledgeARingingAlarm();
@@ -259,6 +263,51 @@ void TestNote::shouldFireOnceWhenTheClockJumpsOverTheMinute()
     note->Timer1_Timer();
     QCOMPARE(fixture.load(NoteSection(3)).ALARM, 1);
     QCOMPARE(AlarmSound::playRequests() - sounds, 1);
+}
+
+// Another machine sharing the file, its clock two seconds ahead, rings the
+// alarm and the user stops it there. Stopped before this clock reaches the
+// minute, it does not ring here; stopped after it rang here too, the stop
+// wins when the two versions meet, even over a later ring, and this note
+// goes quiet.
+void TestNote::shouldNotRingACrossingStoppedElsewhere()
+{
+    WidgetFixture fixture(QDateTime(Monday, QTime(9, 29, 58)));
+    NoteForm *note = showArmedNote(fixture, 930);
+    auto *label = child<QLabel>(note, "Label1");
+    note->Timer1_Timer();
+    const int sounds = AlarmSound::playRequests();
+    // The other machine's ring and stop of the day's 09:30, at `at` by its
+    // clock, over the version `from` it had of this machine's file.
+    const auto stoppedElsewhere = [](const QDate &day, const std::string &from, std::int64_t at) {
+        const StampedSection base = *SectionsOf(from)[1];
+        NoteSettings ringing = base.record;
+        ringing.ALARM = 2;
+        NoteSettings stopped = base.record;
+        Sync::Stamp stamp = Sync::Restamp(base.stamp, base.record, ringing, Sync::Dot{"bbbbbbbb", at});
+        stamp = Sync::Restamp(stamp, ringing, stopped, Sync::Dot{"bbbbbbbb", at + 800});
+        stamp.crossing = Sync::AlarmCrossing{NoteAlarm::markOf({day, QTime(9, 30)}), true};
+        return QByteArray::fromStdString(SectionText("FORM3", stopped, stamp));
+    };
+
+    fixture.write(stoppedElsewhere(Monday, fixture.bytes().toStdString(), Clock::now().toMSecsSinceEpoch() + 2000));
+    note->Timer1_Timer();
+    fixture.setTime(QDateTime(Monday, QTime(9, 30, 0, 200)));
+    note->Timer1_Timer();
+    QCOMPARE(fixture.load(NoteSection(3)).ALARM, 1);
+    QCOMPARE(AlarmSound::playRequests(), sounds);
+    QVERIFY(!isTopmost(note));
+
+    const std::string beforeTheRing = fixture.bytes().toStdString();
+    fixture.setTime(QDateTime(Monday.addDays(1), QTime(9, 30, 0, 100)));
+    note->Timer1_Timer();
+    QCOMPARE(fixture.load(NoteSection(3)).ALARM, 2);
+    WaitForSaves();
+    fixture.write(stoppedElsewhere(Monday.addDays(1), beforeTheRing, Clock::now().toMSecsSinceEpoch() - 5000));
+    QTRY_COMPARE_WITH_TIMEOUT((note->Timer1_Timer(), fixture.load(NoteSection(3)).ALARM), 1, 5000);
+    QVERIFY(!isTopmost(note));
+    QVERIFY(!label->isHidden());
+    QCOMPARE(AlarmSound::playRequests(), sounds + 1);
 }
 
 void TestNote::shouldBlinkAStoredRingingAlarmWithoutSoundOrTopmost()
