@@ -84,8 +84,23 @@ bool isCopyName(std::string_view name, std::string_view live)
             && middle.find("conflicted copy") != std::string_view::npos;
 }
 
-std::vector<Copy> find(const std::string &path, std::vector<std::string> &unreadable)
+bool isSyncTemporary(std::string_view name, std::string_view live)
 {
+    constexpr std::string_view Syncthing = ".syncthing.";
+    if (name.starts_with(Syncthing) && name.ends_with(".tmp"))
+        name = name.substr(Syncthing.size(), name.size() - Syncthing.size() - 4);
+    else if (name.starts_with('.') && name.find(".~") != std::string_view::npos)
+        name = name.substr(1, name.find(".~") - 1);
+    else
+        return false;
+    return name == live || isCopyName(name, live);
+}
+
+std::vector<Copy> find(const std::string &path, std::vector<std::string> &unreadable, bool &arriving,
+                       int settleSeconds)
+{
+    arriving = false;
+    const time_t settled = time(nullptr) - settleSeconds;
     const std::string target = FileAccess::resolveLinks(path);
     const std::string folder = folderOf(target);
     const std::string live = nameOf(target);
@@ -101,6 +116,11 @@ std::vector<Copy> find(const std::string &path, std::vector<std::string> &unread
     std::vector<Copy> copies;
     for (const std::string &name : names) {
         Copy copy{folder + '/' + name, std::string()};
+        struct stat info;
+        if (stat(copy.path.c_str(), &info) == 0 && std::max(info.st_mtime, info.st_ctime) > settled) {
+            arriving = true;
+            continue;
+        }
         if (FileAccess::readFile(copy.path, copy.content) != FileAccess::ReadResult::Ok || IsDamaged(copy.content))
             unreadable.push_back(copy.path);
         else

@@ -17,6 +17,10 @@ namespace ConflictCopies {
 
 // Whether `name` is a conflict copy's name for the file named `live`.
 bool isCopyName(std::string_view name, std::string_view live);
+// Whether `name` is a file a sync program writes before it puts a new
+// version of `live` or of one of its conflict copies in place (Syncthing's
+// ".syncthing.NAME.tmp", Nextcloud's ".NAME.~XXXX", Dropbox's cache).
+bool isSyncTemporary(std::string_view name, std::string_view live);
 
 struct Copy
 {
@@ -25,8 +29,12 @@ struct Copy
 };
 // The conflict copies of the file at `path` (where its links lead), read.
 // Those that cannot be read, or hold none of our sections, are named in
-// `unreadable` and left where they are.
-std::vector<Copy> find(const std::string &path, std::vector<std::string> &unreadable);
+// `unreadable` and left where they are. A copy changed less than
+// `settleSeconds` ago is left for later (`arriving`): the sync program may
+// still be handing it to the other machines, which fail to fetch a copy put
+// away meanwhile and then wait a long while before they try anything again.
+std::vector<Copy> find(const std::string &path, std::vector<std::string> &unreadable, bool &arriving,
+                       int settleSeconds = 2);
 
 // Moves a merged copy into `folder` (made when missing) with the time of
 // now, and deletes what has lain there longer than `keepDays`.

@@ -136,7 +136,7 @@ WriteOutcome WriteSections(const WriteRequest &request, DamagedCopy &copied)
     const std::string &path = request.path;
     std::vector<ConflictCopies::Copy> copies;
     if (request.mergeCopies)
-        copies = ConflictCopies::find(path, outcome.unreadableCopies);
+        copies = ConflictCopies::find(path, outcome.unreadableCopies, outcome.copiesArriving);
     if (!anyDirty(request.sections) && copies.empty()) {
         outcome.saved = true;
         return outcome;

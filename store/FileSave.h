@@ -63,8 +63,10 @@ struct WriteOutcome
     std::string content;
     FileAccess::FileStamp stamp;
     std::array<std::uint64_t, SectionCount> versions {}; // of the dirty sections it saved, else 0
-    // Conflict copies that are not settings files, left where they are.
+    // Conflict copies that are not settings files, left where they are;
+    // and whether some were too new to be merged yet.
     std::vector<std::string> unreadableCopies;
+    bool copiesArriving = false;
     // Notes that found no free slot, and the file their version stays in.
     struct Unmerged
     {

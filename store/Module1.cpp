@@ -55,9 +55,13 @@ void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours
 
 namespace {
 
-// How long a version lacking a change of ours stands before the change is
-// written again.
-constexpr int WriteBackAfterMs = 1500;
+// How long the file and the conflict copies beside it stand still before
+// what arrived is merged with what this machine holds: a sync program that
+// is still handing versions around takes a write meanwhile for a change of
+// the user's, makes one more conflict copy of it, and may wait a minute
+// before it tries anything again.
+constexpr int SettleMs = 3000;
+bool copiesArrived = false;
 
 FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Problem *problem);
 
@@ -94,9 +98,12 @@ bool anyLacking()
 // sync program carries it on. Not at once: a file being rewritten in place
 // can look like such a version half-way, and is read again whole first.
 // Only this machine's own changes: a version that lacks only what others
-// made is theirs to complete.
-void writeBackWhatTheFileLacks()
+// made is theirs to complete. Conflict copies that arrived meanwhile are
+// merged by the same write.
+void mergeWhatArrived()
 {
+    if (std::exchange(copiesArrived, false))
+        MergeConflictCopies();
     bool lacking = false;
     const std::string *content = nullptr;
     if (fileContent(content, nullptr) != FileAccess::ReadResult::Ok)
@@ -116,19 +123,19 @@ void writeBackWhatTheFileLacks()
         writer().request();
 }
 
-void writeBackSoon()
+void mergeOnceSettled(bool anotherArrived = false)
 {
-    static QPointer<QTimer> soon;
-    if (!soon) {
+    static QPointer<QTimer> settle;
+    if (!settle) {
         if (!QCoreApplication::instance())
             return;
-        soon = new QTimer(QCoreApplication::instance());
-        soon->setSingleShot(true);
-        soon->setInterval(WriteBackAfterMs);
-        QObject::connect(soon, &QTimer::timeout, [] { writeBackWhatTheFileLacks(); });
+        settle = new QTimer(QCoreApplication::instance());
+        settle->setSingleShot(true);
+        settle->setInterval(SettleMs);
+        QObject::connect(settle, &QTimer::timeout, [] { mergeWhatArrived(); });
     }
-    if (!soon->isActive())
-        soon->start();
+    if (anotherArrived || !settle->isActive())
+        settle->start();
 }
 
 // A sync engine that takes back what it had just given (Syncthing's update of
@@ -191,7 +198,7 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
     store.roundChecked = store.roundDepth > 0;
     content = &copy.content;
     if (another && anyLacking())
-        writeBackSoon();
+        mergeOnceSettled(true);
     return result;
 }
 
@@ -313,7 +320,7 @@ SectionRead LoadNoteSettings(NoteSettings &record)
     const std::lock_guard lock(handover.mutex);
     HeldSection *held = index ? &handover.sections[*index] : nullptr;
     if (held && lacksOurChange(decoded, *held)) {
-        writeBackSoon();
+        mergeOnceSettled();
         record = held->asRead;
         return SectionRead::Pending;
     }
@@ -343,6 +350,12 @@ void SaveNoteSettings(const NoteSettings &record)
 void SaveNoteSettings(const NoteSettings &record, const Sync::AlarmCrossing &crossing)
 {
     save(record, crossing);
+}
+
+void OtherVersionsArriving(bool conflictCopies)
+{
+    copiesArrived = copiesArrived || conflictCopies;
+    mergeOnceSettled(true);
 }
 
 Sync::AlarmCrossing LastAlarmCrossing()

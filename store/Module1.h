@@ -63,6 +63,10 @@ Sync::AlarmCrossing LastAlarmCrossing();
 // on the writer's thread, and puts them away (in the state folder's merged/)
 // once the file holds them.
 void MergeConflictCopies();
+// A sync program is at work on the file or its conflict copies: what
+// arrives is merged with what this machine holds, copies too when
+// `conflictCopies`, once everything has stood still a moment.
+void OtherVersionsArriving(bool conflictCopies);
 // Whether some conflict copy stays beside the file because a note it holds
 // found no free slot.
 bool ConflictCopiesKept();

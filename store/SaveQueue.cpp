@@ -156,6 +156,8 @@ void applyOutcomes()
             continue;
         }
         reportMergeProblems(outcome);
+        if (outcome.copiesArriving)
+            OtherVersionsArriving(true);
         if (outcome.holdsFile)
             keepFile(std::move(outcome.content), outcome.stamp, outcome.ours);
         if (std::any_of(outcome.versions.begin(), outcome.versions.end(), [](std::uint64_t v) { return v != 0; }))

@@ -140,6 +140,7 @@ private:
         bool relevant = false;
         bool rearm = false;
         bool copies = false;
+        bool syncing = false;
         for (;;) {
             const ssize_t length = read(m_fd, buffer, sizeof buffer);
             if (length <= 0)
@@ -153,7 +154,8 @@ private:
                     const std::string name(event->name);
                     for (const std::string &ours : m_names) {
                         relevant = relevant || name == ours;
-                        copies = copies || ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) && ConflictCopies::isCopyName(name, ours));
+                        copies = copies || ConflictCopies::isCopyName(name, ours);
+                        syncing = syncing || ConflictCopies::isSyncTemporary(name, ours);
                     }
                 } else {
                     relevant = true;
@@ -166,9 +168,10 @@ private:
             arm();
         if (relevant)
             m_settle.start();
-        // A sync program's conflict copy, whole: merged on the writer's thread.
-        if (copies)
-            MergeConflictCopies();
+        // A sync program at work here: what it brings is merged once it has
+        // done.
+        if (copies || syncing)
+            OtherVersionsArriving(copies);
     }
 
     void look()

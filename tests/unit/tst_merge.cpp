@@ -349,23 +349,27 @@ void TestMerge::shouldReadEveryMergedFileAsAPlainReaderDoes()
 void TestMerge::shouldKnowConflictCopiesByTheirNames_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("copy");
-    QTest::newRow("Syncthing") << "nopi.sync-conflict-20261207-101500-ABCDEF7.ini" << true;
-    QTest::newRow("Nextcloud") << "nopi (conflicted copy 2026-12-07 101500).ini" << true;
-    QTest::newRow("Dropbox") << "nopi (laptop's conflicted copy 2026-12-07).ini" << true;
-    QTest::newRow("the file itself") << "nopi.ini" << false;
-    QTest::newRow("our own temporary") << ".nopi.ini.Ab12Cd" << false;
-    QTest::newRow("Syncthing's temporary") << ".syncthing.nopi.sync-conflict-20261207-101500-ABCDEF7.ini.tmp" << false;
-    QTest::newRow("another file's copy") << "notes.sync-conflict-20261207-101500-ABCDEF7.ini" << false;
-    QTest::newRow("a damaged file kept aside") << "nopi.ini.damaged-20261207-101500" << false;
-    QTest::newRow("short device name") << "nopi.sync-conflict-20261207-101500-ABC.ini" << false;
+    QTest::addColumn<QString>("kind"); // copy, temporary (of a sync program), or other
+    QTest::newRow("Syncthing") << "nopi.sync-conflict-20261207-101500-ABCDEF7.ini" << "copy";
+    QTest::newRow("Nextcloud") << "nopi (conflicted copy 2026-12-07 101500).ini" << "copy";
+    QTest::newRow("Dropbox") << "nopi (laptop's conflicted copy 2026-12-07).ini" << "copy";
+    QTest::newRow("the file itself") << "nopi.ini" << "other";
+    QTest::newRow("our own temporary") << ".nopi.ini.Ab12Cd" << "other";
+    QTest::newRow("Syncthing's temporary") << ".syncthing.nopi.ini.tmp" << "temporary";
+    QTest::newRow("Syncthing's temporary of a copy") << ".syncthing.nopi.sync-conflict-20261207-101500-ABCDEF7.ini.tmp" << "temporary";
+    QTest::newRow("Nextcloud's temporary") << ".nopi.ini.~2a41f7" << "temporary";
+    QTest::newRow("another file's copy") << "notes.sync-conflict-20261207-101500-ABCDEF7.ini" << "other";
+    QTest::newRow("another file's temporary") << ".syncthing.notes.ini.tmp" << "other";
+    QTest::newRow("a damaged file kept aside") << "nopi.ini.damaged-20261207-101500" << "other";
+    QTest::newRow("short device name") << "nopi.sync-conflict-20261207-101500-ABC.ini" << "other";
 }
 
 void TestMerge::shouldKnowConflictCopiesByTheirNames()
 {
     QFETCH(QString, name);
-    QFETCH(bool, copy);
-    QCOMPARE(ConflictCopies::isCopyName(name.toStdString(), "nopi.ini"), copy);
+    QFETCH(QString, kind);
+    QCOMPARE(ConflictCopies::isCopyName(name.toStdString(), "nopi.ini"), kind == QLatin1String("copy"));
+    QCOMPARE(ConflictCopies::isSyncTemporary(name.toStdString(), "nopi.ini"), kind == QLatin1String("temporary"));
 }
 
 // In the store: a conflict copy beside the file is merged into it and put
@@ -384,11 +388,13 @@ void TestMerge::shouldMergeConflictCopiesAndPutThemAway()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray::fromStdString(bytes));
     }
+    // Merged once the sync program is done with the copy: a moment after
+    // it last changed.
     MergeConflictCopies();
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(copy), 10000);
     const std::string result = settings.bytes().toStdString();
     QCOMPARE(texts(result), (QStringList{QStringLiteral("買い物"), QStringLiteral("会議は3時")}));
     QCOMPARE(readNote(result, 3).POJIX, 4500);
-    QVERIFY(!QFile::exists(copy));
     QVERIFY(QFile::exists(settings.dir() + QStringLiteral("/state/nopi/merged/nopi.sync-conflict-20261207-101500-ABCDEF7.ini")));
     QVERIFY(QFile::exists(junk));
     qunsetenv("XDG_STATE_HOME");
