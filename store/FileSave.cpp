@@ -112,7 +112,7 @@ NewContent ContentWith(std::string_view base, const HeldSections &sections,
         merge = merge || (inFile[i] && !writesOver(*ours[i], *inFile[i]));
     }
     if (!merge) {
-        NewContent result{std::string(kept), {}};
+        NewContent result{std::string(kept), false, {}};
         const auto &names = SectionNames();
         for (size_t i = 0; i < SectionCount; ++i) {
             if (ours[i])
@@ -127,7 +127,8 @@ NewContent ContentWith(std::string_view base, const HeldSections &sections,
         files.push_back(copy);
     }
     MergedVersions merged = MergeVersions(inputs);
-    return {CanonicalFile(merged.sections, files), std::move(merged.unplaced)};
+    NewContent result{CanonicalFile(merged.sections, files), true, std::move(merged.unplaced)};
+    return result;
 }
 
 WriteOutcome WriteSections(const WriteRequest &request, DamagedCopy &copied)
@@ -160,6 +161,7 @@ WriteOutcome WriteSections(const WriteRequest &request, DamagedCopy &copied)
     } else {
         outcome.saved = FileAccess::replaceFile(path, updated.content, &outcome.problem, &outcome.stamp);
         outcome.ours = outcome.saved;
+        outcome.merged = outcome.saved && updated.merged;
     }
     if (!outcome.saved)
         return outcome;

@@ -42,6 +42,7 @@ using HeldSections = std::array<HeldSection, SectionCount>;
 struct NewContent
 {
     std::string content;
+    bool merged = false; // with changes made elsewhere, not only written over
     // Texts that found no free slot; inputs: 0 the base, 1 the dirty
     // sections, 2 on the copies.
     std::vector<MergedVersions::Unplaced> unplaced;
@@ -60,6 +61,7 @@ struct WriteOutcome
     FileAccess::Problem problem; // why not
     bool holdsFile = false;     // content and stamp tell the file as the run left it
     bool ours = false;          // and they are this run's own write
+    bool merged = false;        // which holds changes made elsewhere too
     std::string content;
     FileAccess::FileStamp stamp;
     std::array<std::uint64_t, SectionCount> versions {}; // of the dirty sections it saved, else 0

@@ -4,6 +4,7 @@
 #include "store/Module1.h"
 
 #include "store/SaveProblem.h"
+#include "store/SettingsWatch.h"
 #include "store/StoreState.h"
 #include "store/SyncIdentity.h"
 
@@ -160,6 +161,10 @@ void applyOutcomes()
             OtherVersionsArriving(true);
         if (outcome.holdsFile)
             keepFile(std::move(outcome.content), outcome.stamp, outcome.ours);
+        // The notes learn what the merge brought as they learn any change
+        // made elsewhere.
+        if (outcome.merged)
+            TellMergedIntoSettingsFile();
         if (std::any_of(outcome.versions.begin(), outcome.versions.end(), [](std::uint64_t v) { return v != 0; }))
             store.lastSaveFailed = false;
     }

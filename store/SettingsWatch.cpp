@@ -61,6 +61,12 @@ public:
         MergeConflictCopies();
     }
 
+    void tell()
+    {
+        if (m_changed)
+            m_changed();
+    }
+
     void arm()
     {
         if (!m_changed)
@@ -200,6 +206,12 @@ void WatchSettingsFile(std::function<void()> changed)
 {
     if (Watch *watch = Watch::instance(true))
         watch->setListener(std::move(changed));
+}
+
+void TellMergedIntoSettingsFile()
+{
+    if (Watch *watch = Watch::instance(false))
+        watch->tell();
 }
 
 void RewatchSettingsFile()

@@ -18,6 +18,11 @@ void WatchSettingsFile(std::function<void()> changed);
 // The settings file's path changed: watch the new one.
 void RewatchSettingsFile();
 
+// This run wrote the file with more than its own changes (versions made
+// elsewhere merged in): the listener is told, as for a change made
+// elsewhere.
+void TellMergedIntoSettingsFile();
+
 // Whether the file's folder is on a file system whose changes made elsewhere
 // inotify cannot see. `magic` is statfs()'s f_type.
 bool IsRemoteFileSystem(long magic);

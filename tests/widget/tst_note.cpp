@@ -118,6 +118,7 @@ private slots:
     void shouldRetryAFailedWriteAtEveryTick();
     void shouldTakeWhatAnotherMachineWrote();
     void shouldKeepADragMadeWhileTheFileChanged();
+    void shouldShowWhatAConflictCopyBrings();
     void shouldDragOnlyWithTheLeftButton();
     void shouldResizeFromItsFrame();
     void shouldLetPressesThroughItsTextWhileTheMouseIsOverIt();
@@ -715,6 +716,31 @@ void TestNote::shouldKeepADragMadeWhileTheFileChanged()
     QCOMPARE(QPoint(written.POJIX, written.POJIY), (before + QPoint(30, 20)) * 15);
     QCOMPARE(written.NAIYOU, QStringLiteral("from the laptop"));
     QCOMPARE(child<QLabel>(note, "Label1")->text(), QStringLiteral("from the laptop"));
+}
+
+// A sync program leaves another machine's version beside the file: once it
+// has lain still a moment it is merged, and the note shows its text, though
+// this run wrote the merge itself.
+void TestNote::shouldShowWhatAConflictCopyBrings()
+{
+    WidgetFixture fixture;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(fixture.dir() + QStringLiteral("/state")));
+    fixture.save(NoteSection(3), noteRecord());
+    NoteForm *note = fixture.showNote(3);
+    note->Timer1_Timer();
+
+    const StampedSection ours = *SectionsOf(fixture.bytes().toStdString())[1];
+    NoteSettings elsewhere = ours.record;
+    elsewhere.NAIYOU = QStringLiteral("from the laptop");
+    const Sync::Stamp stamp = Sync::Restamp(ours.stamp, ours.record, elsewhere, Sync::Dot{"bbbbbbbb", 1});
+    QFile copy(fixture.folder() + QStringLiteral("/nopi.sync-conflict-20261207-101500-ABCDEF7.ini"));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(QByteArray::fromStdString(SectionText("FORM3", elsewhere, stamp)));
+    copy.close();
+
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(note, "Label1")->text(), QStringLiteral("from the laptop"), 15000);
+    QVERIFY(!copy.exists());
+    qunsetenv("XDG_STATE_HOME");
 }
 
 void TestNote::shouldDragOnlyWithTheLeftButton()
