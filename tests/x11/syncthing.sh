@@ -134,6 +134,14 @@ every_note_matches_its_window() {
     [ "$(awk '$1 ~ /^Form([3-9]|1[0-7])$/ { print $1 }' <<< "$windows" | sort -V | xargs)" = "${expected% }" ]
 }
 
+# window_places: "FormN X Y W H" of each note window, for a failed round.
+window_places() {
+    local role id
+    while read -r role id; do
+        [[ $role == Form[0-9]* ]] && [ "$role" != Form1 ] && [ "$role" != Form2 ] && geometry "$id" && echo -n "$role $GX $GY $GW $GH; "
+    done < <(viewable_windows)
+}
+
 # The texts of the notes in use.
 texts_in_use() {
     local slot
@@ -266,6 +274,9 @@ round_done() {
         fail "round $ROUND ($what): files equal: $(files_equal && echo yes || echo no); conflict copies: $(conflict_copies | xargs -r -n1 basename | xargs); holds every change: $(on 1 holds_every_change && echo yes || echo no)"
         on 1 expectations
         differences
+        for n in 1 2 3; do
+            on "$n" every_note_matches_its_window || echo "# machine $n shows: $(on "$n" window_places)"
+        done
     fi
 }
 
@@ -341,8 +352,13 @@ for ROUND in $(seq $((ROUNDS + 1)) $((ROUNDS + SAME_NOTE_ROUNDS))); do
     carry_out
     on_display 1
     if [ -n "$first" ]; then
-        # The later of the two places, whichever it was, on every machine.
-        wait_until 30 settled_with_one_of "$slot" "$first" "$second"
+        # The later of the two places, whichever it was, on every machine,
+        # once nothing is written for 3 s: a machine may show the earlier one
+        # before the later reaches it.
+        deadline=$(($(now_ms) + 30000))
+        while [ "$(now_ms)" -lt "$deadline" ]; do
+            wait_until 10 settled_with_one_of "$slot" "$first" "$second" && holds_for 3 stamps_are "$(file_stamps)" && break
+        done
         if ini_nums_are "FORM$slot" "POJIX POJIY" "$(awk '{ print $1 * 15, $2 * 15 }' <<< "$first")"; then
             PLACE[$slot]=$first
         else
