@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <sys/inotify.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -82,10 +83,9 @@ std::string WallClockWake::zoneFile()
 
 void WallClockWake::wakeAt(std::optional<qint64> utcMSecs)
 {
-    if (utcMSecs == m_armedAt && (m_timer >= 0 || m_safetyNet.isActive() || !utcMSecs))
-        return;
+    const bool armed = utcMSecs == m_armedAt;
     m_armedAt = utcMSecs;
-    if (m_timer >= 0) {
+    if (m_timer >= 0 && !armed) {
         // Armed, the timer is also cancelled by a clock set; disarmed, there
         // is nothing a set could make due.
         itimerspec when {};
@@ -97,18 +97,24 @@ void WallClockWake::wakeAt(std::optional<qint64> utcMSecs)
             if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0)
                 when.it_value.tv_nsec = 1;
         }
-        if (timerfd_settime(m_timer, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) == 0)
-            return;
-        m_timerNotifier.reset();
-        close(m_timer);
-        m_timer = -1;
+        if (timerfd_settime(m_timer, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) != 0) {
+            m_timerNotifier.reset();
+            close(m_timer);
+            m_timer = -1;
+        }
     }
     if (!utcMSecs) {
         m_safetyNet.stop();
         return;
     }
+    // The monotonic timer runs beside the real-time one for the same wait,
+    // as the program's clock tells it: a clock the kernel does not keep
+    // (one a test fakes in the process) is met too. Whichever fires first
+    // wakes the tick, whose plan arms both anew, so the other costs no
+    // wake-up. Without the real-time timer it is all there is, and looks
+    // again within a minute.
     const qint64 waitMs = *utcMSecs - QDateTime::currentMSecsSinceEpoch();
-    m_safetyNet.start(int(std::clamp<qint64>(waitMs, 0, SafetyNetMs)));
+    m_safetyNet.start(int(std::clamp<qint64>(waitMs, 0, m_timer >= 0 ? std::numeric_limits<int>::max() : SafetyNetMs)));
 }
 
 void WallClockWake::readTimer()

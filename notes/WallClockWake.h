@@ -47,8 +47,9 @@ private:
     std::function<void()> m_woken;
     int m_timer = -1;
     std::unique_ptr<QSocketNotifier> m_timerNotifier;
-    // Where the kernel has no real-time timer: a monotonic one, never set
-    // longer than a minute, so a clock set or a suspend costs at most that.
+    // A monotonic timer for the same moment as the program's own clock
+    // tells it; where the kernel has no real-time timer, never set longer
+    // than a minute, so a clock set or a suspend costs at most that.
     QTimer m_safetyNet;
     std::optional<qint64> m_armedAt;
 

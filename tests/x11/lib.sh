@@ -490,7 +490,9 @@ ini_nums_are() {
     [ "${actual[*]}" = "$3" ]
 }
 
-# ini_keys SECTION: the section's key names, upper case, on one line.
+# ini_keys SECTION: the section's key names, upper case, on one line; the
+# stamp of who changed what (SYNC), which no other reader of the file knows,
+# aside.
 ini_keys() {
     [ -f "$INI" ] || return 1
     LC_ALL=C awk -v section="$1" '
@@ -500,7 +502,8 @@ ini_keys() {
             inside = toupper(name) == toupper(section); next
         }
         inside && index($0, "=") {
-            k = substr($0, 1, index($0, "=") - 1); gsub(/^[ \t]+|[ \t]+$/, "", k); printf "%s ", toupper(k)
+            k = substr($0, 1, index($0, "=") - 1); gsub(/^[ \t]+|[ \t]+$/, "", k)
+            if (toupper(k) != "SYNC") printf "%s ", toupper(k)
         }' "$INI" | sed 's/ $//'
 }
 
