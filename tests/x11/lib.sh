@@ -510,7 +510,8 @@ ini_keys() {
 ALL_KEYS="SIYOU B_COLOR POJIX POJIY YOKO TATE ALARM A_TIME NAIYOU FNAME FSIZE FBOLD FITALIC"
 
 # ini_values: every "SECTION KEY=value" of the file, blanks around values
-# dropped, in file order: what the file means, not how it is spelt.
+# dropped, in file order: what the file means, not how it is spelt (nor the
+# stamp of who changed it).
 ini_values() {
     LC_ALL=C awk '
         { sub(/\r$/, "") }
@@ -518,7 +519,7 @@ ini_values() {
         index($0, "=") {
             k = substr($0, 1, index($0, "=") - 1); v = substr($0, index($0, "=") + 1)
             gsub(/^[ \t]+|[ \t]+$/, "", k); gsub(/^[ \t]+|[ \t]+$/, "", v)
-            print section " " toupper(k) "=" v
+            if (toupper(k) != "SYNC") print section " " toupper(k) "=" v
         }' "$1"
 }
 

@@ -171,12 +171,16 @@ both_ini_num_is() {
 #   open, stays free.
 
 # The alarm is set ten minutes ahead on today's clock; when its turn comes,
-# both copies' clocks jump to a few seconds before it (a fake-time file both
-# read once a second), so they cross its moment together.
-FAKETIME_FILE=$TOP/faketime
-echo "+0" > "$FAKETIME_FILE"
+# both copies' clocks jump to a few seconds before it (a fake-time file each
+# reads once a second), so they cross its moment together. Form7's alarm two
+# minutes later is crossed with display 2's clock two seconds ahead.
+echo "+0" > "$TOP/faketime1"
+echo "+0" > "$TOP/faketime2"
+set_clocks() { echo "+$(($1 - $(date +%s)))" > "$TOP/faketime1"; echo "+$(($2 - $(date +%s)))" > "$TOP/faketime2"; }
+dated_alarm() { echo $((10#$(date -d "@$1" +%m) * 1000000 + 10#$(date -d "@$1" +%d) * 10000 + 10#$(date -d "@$1" +%H%M))); }
 ALARM_AT=$(( ($(date +%s) / 60 + 10) * 60 ))
-ALARM_TIME=$((10#$(date -d "@$ALARM_AT" +%m) * 1000000 + 10#$(date -d "@$ALARM_AT" +%d) * 10000 + 10#$(date -d "@$ALARM_AT" +%H%M)))
+ALARM_TIME=$(dated_alarm "$ALARM_AT")
+AHEAD_AT=$((ALARM_AT + 120))
 
 {
     launcher_section 0 0
@@ -188,7 +192,11 @@ ALARM_TIME=$((10#$(date -d "@$ALARM_AT" +%m) * 1000000 + 10#$(date -d "@$ALARM_A
     for y in 520 600 680; do
         for x in 20 220 420 620 820; do
             [ "$slot" -le 17 ] || break
-            note_section "$slot" 1 12632319 $((x * 15)) $((y * 15)) 2700 900 0 0 "filler $slot"
+            if [ "$slot" = 7 ]; then
+                note_section "$slot" 1 12632319 $((x * 15)) $((y * 15)) 2700 900 1 "$(dated_alarm "$AHEAD_AT")" "filler $slot"
+            else
+                note_section "$slot" 1 12632319 $((x * 15)) $((y * 15)) 2700 900 0 0 "filler $slot"
+            fi
             slot=$((slot + 1))
         done
     done
@@ -207,12 +215,11 @@ else
 fi
 
 ALL_NOTES="Form3 Form4 Form5 Form6 Form7 Form8 Form9 Form10 Form11 Form12 Form13 Form14 Form15 Form16 Form17"
-CLOCK=(LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$FAKETIME_FILE" FAKETIME_CACHE_DURATION=1
-       FAKETIME_DONT_FAKE_MONOTONIC=1 NO_FAKE_STAT=1)
 for n in 1 2; do
     on_display "$n"
     echo "# display $n"
-    start_and_wait "${CLOCK[@]}"
+    start_and_wait LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$TOP/faketime$n" FAKETIME_CACHE_DURATION=1 \
+        FAKETIME_DONT_FAKE_MONOTONIC=1 NO_FAKE_STAT=1
     require "display $n shows all fifteen notes" 15 note_roles_are "$ALL_NOTES"
 done
 on_display 1
@@ -305,7 +312,7 @@ check "neither copy writes again for 2 s" holds_for 2 stamps_are "$STAMPS"
 # ---- The alarm ----------------------------------------------------------------------------
 
 require "[FORM6] is set, not ringing" 1 both_ini_num_is FORM6 ALARM 1
-echo "+$((ALARM_AT - 5 - $(date +%s)))" > "$FAKETIME_FILE"
+set_clocks $((ALARM_AT - 5)) $((ALARM_AT - 5))
 # A clock that jumps is taken at the program's next wake-up, at most a minute
 # later; new times on the file(s) wake both copies now.
 sleep 1.2
@@ -324,6 +331,25 @@ check "stopping it opens no edit screen" lacks_window Form2
 check "display 1: its text stays shown" on 1 steady Form6
 check "display 2: its text stays shown" on 2 steady Form6
 check "it rang once, and nothing is written after the stop" stamps_are "$STAMPS"
+
+# ---- Display 2's clock two seconds ahead -------------------------------------------------
+# Form7 rings on display 2 first and is stopped there at once. Display 1,
+# whose clock reaches the minute two seconds later, knows from the file that
+# this crossing was rung and stopped elsewhere, and does not ring it.
+
+ahead_rings() { INI=${FILES[1]} ini_num_is FORM7 ALARM 2; }
+set_clocks $((AHEAD_AT - 6)) $((AHEAD_AT - 4))
+sleep 1.2
+touch "${FILES[@]}"
+require "display 2, ahead, rings Form7 first: its [FORM7] ALARM 2" 15 ahead_rings
+on_display 2
+double_click_at 110 550
+eventually "stopped on display 2 within a second: [FORM7] ALARM 1 in both files" 5 both_ini_num_is FORM7 ALARM 1
+sleep 3
+check "display 1's clock has passed the minute: [FORM7] still ALARM 1 in both files" both_ini_num_is FORM7 ALARM 1
+check "display 1: Form7 is not kept above" on 1 lacks_state "$(on 1 window_of Form7)" _NET_WM_STATE_ABOVE
+check "display 1: Form7 does not blink" on 1 steady Form7
+require "the two files agree" 5 files_agree
 
 # ---- A time set back -----------------------------------------------------------------------
 # A sync engine that believes only a file's details changed puts the time it
