@@ -9,6 +9,7 @@
 #include "editor/OptionStyle.h"
 #include "ui/Definitions.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,12 +19,38 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QScrollBar>
 #include <qdrawutil.h>
 
 #include <algorithm>
 #include <vector>
 
 namespace Def = Definitions::Form2;
+
+namespace {
+
+// The style keeps its pictures of a scroll bar in Qt's pixmap cache under
+// the identity of the bar's palette. Inherited from the note's colour, that
+// palette is a new one at every opening, and each opening left another set
+// of pictures behind. A palette of the bars' own, with every colour set, is
+// taken as it is: one set for the program's life.
+const QPalette &scrollBarPalette()
+{
+    static const QPalette palette = [] {
+        QPalette whole = QApplication::palette();
+        for (int group = 0; group < QPalette::NColorGroups; ++group) {
+            for (int role = 0; role < QPalette::NColorRoles; ++role) {
+                const auto colorGroup = QPalette::ColorGroup(group);
+                const auto colorRole = QPalette::ColorRole(role);
+                whole.setBrush(colorGroup, colorRole, whole.brush(colorGroup, colorRole));
+            }
+        }
+        return whole;
+    }();
+    return palette;
+}
+
+}
 
 // The window is its outer frame: border, caption strip, then the client area
 // of the defined size, where the controls keep their defined places.
@@ -79,6 +106,8 @@ void Form2::buildControls()
             text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             // Tab leaves the text for ＯＫ: type, Tab, Enter makes a note.
             text->setTabChangesFocus(true);
+            for (QScrollBar *bar : {text->verticalScrollBar(), text->horizontalScrollBar()})
+                bar->setPalette(scrollBarPalette());
             widget = text;
             break;
         }
