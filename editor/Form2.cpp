@@ -52,7 +52,7 @@ QRect pointerScreenGeometry()
 
 std::optional<int> WholeNumber(const QString &text)
 {
-    // Full-width digits typed with the input method count as digits.
+    // Full-width digits count as the digits they are.
     const QString value = text.normalized(QString::NormalizationForm_KC).trimmed();
     if (value.isEmpty())
         return 0;

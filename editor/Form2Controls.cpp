@@ -4,6 +4,7 @@
 #include "editor/Form2.h"
 
 #include "desktop/WindowProcedures.h"
+#include "editor/AlarmField.h"
 #include "editor/AlarmFrame.h"
 #include "editor/CaptionStrip.h"
 #include "editor/OptionStyle.h"
@@ -17,8 +18,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <qdrawutil.h>
 
@@ -86,19 +85,9 @@ void Form2::buildControls()
             Frame1->setTitle(caption);
             widget = Frame1;
             break;
-        case Def::Kind::TextBox: {
-            auto *field = new QLineEdit(parent);
-            field->setAlignment(Qt::AlignCenter);
-            field->setMaxLength(8);
-            // Digits go straight in: with an input method on, they would wait
-            // in a composition, and Tab and Esc would go to its candidates.
-            field->setInputMethodHints(Qt::ImhDigitsOnly);
-            field->setAttribute(Qt::WA_InputMethodEnabled, false);
-            static const QRegularExpression digits(QStringLiteral("[0-9０-９]*"));
-            field->setValidator(new QRegularExpressionValidator(digits, field));
-            widget = field;
+        case Def::Kind::TextBox:
+            widget = new AlarmField(parent);
             break;
-        }
         case Def::Kind::MultiLineTextBox: {
             auto *text = new QPlainTextEdit(parent);
             text->setLineWrapMode(QPlainTextEdit::NoWrap);
