@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QToolTip>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -27,6 +29,10 @@
 namespace Def = Definitions::Form2;
 
 namespace {
+
+// A tool tip a control shows without owning it, kept out of what it tells a
+// screen reader.
+constexpr const char *BorrowedToolTip = "borrowedToolTip";
 
 // The style keeps its pictures of a scroll bar in Qt's pixmap cache under
 // the identity of the bar's palette. Inherited from the note's colour, that
@@ -120,10 +126,16 @@ void Form2::buildControls()
         }
         widget->setObjectName(name);
         widget->setGeometry(PixelsFromTwips(control.rect));
-        if (control.toolTip)
-            widget->setToolTip(QString::fromUtf8(control.toolTip));
-        else if (widget != Frame1)
+        if (control.toolTip && control.kind == Def::Kind::Label) {
+            // The colon shows the OFF button's tip to the mouse; a screen
+            // reader would take a tip as the label's own description.
+            widget->setProperty(BorrowedToolTip, QString::fromUtf8(control.toolTip));
             widget->installEventFilter(this);
+        } else if (control.toolTip) {
+            widget->setToolTip(QString::fromUtf8(control.toolTip));
+        } else if (widget != Frame1) {
+            widget->installEventFilter(this);
+        }
         if (control.accessibleName)
             widget->setAccessibleName(QString::fromUtf8(control.accessibleName));
         if (control.accessibleDescription)
@@ -152,6 +164,15 @@ void Form2::buildControls()
     Label1->setAlignment(Qt::AlignCenter);
     Label2->setAlignment(Qt::AlignCenter);
     Check1->hide();
+    // A screen reader lists a frame's controls in the order of its children:
+    // from left to right, as they are seen.
+    QList<QWidget *> alarmRow = Frame1->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    std::stable_sort(alarmRow.begin(), alarmRow.end(), [](QWidget *a, QWidget *b) { return a->x() < b->x(); });
+    for (QWidget *control : alarmRow)
+        control->raise();
+    // The text box is one object with the focus: its viewport would report
+    // the focus too, through the proxy that hands it on.
+    Text1->viewport()->setFocusProxy(nullptr);
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
@@ -192,7 +213,11 @@ void Form2::keepOneTabStopInAlarmSwitch()
 bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
     // A control without a tool tip of its own would show its frame's.
-    if (event->type() == QEvent::ToolTip)
+    if (event->type() == QEvent::ToolTip) {
+        const QString borrowed = watched->property(BorrowedToolTip).toString();
+        if (!borrowed.isEmpty())
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), borrowed, static_cast<QWidget *>(watched));
         return true;
+    }
     return QWidget::eventFilter(watched, event);
 }

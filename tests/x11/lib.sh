@@ -30,7 +30,7 @@ mkdir -m 700 "$WORK/runtime"
 FAILS=0
 XVFB_PID=""
 # What a test starts beside the display (a session bus, an input method),
-# ended after it.
+# ended after it, the last started first.
 HELPER_PIDS=()
 OPENBOX_PID=""
 NOPI_PID=""
@@ -73,13 +73,13 @@ stop_display() {
 }
 
 cleanup() {
-    local status=$? pid
+    local status=$? i
     if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
         diagnose
     fi
     stop_display
-    for pid in "${HELPER_PIDS[@]}"; do
-        stop_pid "$pid"
+    for ((i = ${#HELPER_PIDS[@]} - 1; i >= 0; i--)); do
+        stop_pid "${HELPER_PIDS[i]}"
     done
     if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
         local log
