@@ -380,6 +380,15 @@ problem_box_ids() { viewable_windows | awk '$1 == "NopiProblem" { print $2 }'; }
 has_problem_box() { [ -n "$(problem_box_ids)" ] && window_titled Nopi > /dev/null; }
 
 active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
+
+# viewable_top_level: the ids of the windows mapped straight on the root,
+# the window manager's frames and menus among them.
+viewable_top_level() {
+    local id
+    for id in $(xwininfo -root -children 2> /dev/null | awk '$1 ~ /^0x/ { print $1 }'); do
+        xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && echo "$id"
+    done
+}
 pid_gone() { ! kill -0 "$1" 2> /dev/null; }
 
 # second_start NAME: starts the program again beside the running copy and
