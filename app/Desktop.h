@@ -42,10 +42,10 @@ public:
     void watchForNotesFromElsewhere();
     void showNotesFromElsewhere();
 
+    enum class Problem { Reading, Saving };
     // Tells the user of a trouble with the settings file, in a box that waits
     // for nobody: the notes' ticks and alarms go on behind it. One box at a
     // time; a later word replaces the text of the one on screen.
-    enum class Problem { Reading, Saving };
     void showProblem(const QString &text, Problem problem = Problem::Reading);
     // Saves work again: a box that says they do not goes away by itself.
     void savingWorks();
