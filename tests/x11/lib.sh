@@ -389,6 +389,7 @@ viewable_top_level() {
         xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && echo "$id"
     done
 }
+
 pid_gone() { ! kill -0 "$1" 2> /dev/null; }
 
 # second_start NAME: starts the program again beside the running copy and
@@ -709,7 +710,6 @@ settled_picture() {
     done
     return 1
 }
-
 
 # A session bus and an input method, for the tests that need them.
 . "$(dirname "${BASH_SOURCE[0]}")/lib_services.sh"
