@@ -172,8 +172,9 @@ void Desktop::keyboardUsedIn(QWidget *window)
     m_form1->keyboardReached(window);
 }
 
-void Desktop::showProblem(const QString &text)
+void Desktop::showProblem(const QString &text, Problem problem)
 {
+    m_problem = problem;
     if (m_problemBox) {
         m_problemBox->setText(text);
         return;
@@ -185,4 +186,10 @@ void Desktop::showProblem(const QString &text)
     // Plain buttons, as in the program's other boxes.
     m_problemBox->button(QMessageBox::Ok)->setIcon(QIcon());
     m_problemBox->show();
+}
+
+void Desktop::savingWorks()
+{
+    if (m_problemBox && m_problem == Problem::Saving)
+        m_problemBox->close();
 }

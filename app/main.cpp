@@ -52,7 +52,7 @@ QStringList argumentsOf(int argc, char *argv[])
 QString saveProblemText(const QString &path, const QString &reason)
 {
     return QStringLiteral("設定ファイルに保存できません。\n\n%1\n%2\n\n"
-                          "付箋紙は画面に残っています。保存できるようになったら、次の変更のときにまとめて保存します。")
+                          "付箋紙は画面に残っています。保存できるようになり次第まとめて保存し、このメッセージを閉じます。")
             .arg(path, reason);
 }
 
@@ -89,7 +89,10 @@ int main(int argc, char *argv[])
     Desktop desktop;
     Forms::install(&desktop);
     SetSaveProblemHandler([&desktop](const QString &path, const QString &reason) {
-        desktop.showProblem(saveProblemText(path, reason));
+        if (reason.isEmpty())
+            desktop.savingWorks();
+        else
+            desktop.showProblem(saveProblemText(path, reason), Desktop::Problem::Saving);
     });
     if (!desktop.form1().Form_Load())
         return 0;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "editor/Form2.h"
 
-#include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 #include "editor/FontDialog.h"
 #include "store/AlarmTime.h"
@@ -53,7 +52,7 @@ QRect pointerScreenGeometry()
 
 std::optional<int> WholeNumber(const QString &text)
 {
-    // Full-width digits typed with the input method count as digits.
+    // Full-width digits count as the digits they are.
     const QString value = text.normalized(QString::NormalizationForm_KC).trimmed();
     if (value.isEmpty())
         return 0;
@@ -69,7 +68,9 @@ Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     setWindowTitle(designCaption());
     // The caption carries a clock; what a screen reader says stays put.
     setAccessibleName(QString::fromUtf8(Def::AccessibleName));
-    setWindowIcon(ProgramIcon());
+    // No icon of its own: the program's, which the application carries, is
+    // the one the window system caches. A fresh copy at every opening would
+    // leave its pictures in Qt's pixmap cache, up to the cache's 10 MB.
     QFont font(QString::fromUtf8(Def::FontName));
     font.setPointSizeF(Def::FontSize);
     setFont(font);

@@ -337,8 +337,10 @@ void applyOutcomes()
         }
         if (outcome.holdsFile)
             keepFile(std::move(outcome.content), outcome.stamp, outcome.ours);
-        if (std::any_of(outcome.versions.begin(), outcome.versions.end(), [](std::uint64_t v) { return v != 0; }))
-            store.lastSaveFailed = false;
+        const bool wrote = std::any_of(outcome.versions.begin(), outcome.versions.end(),
+                                       [](std::uint64_t v) { return v != 0; });
+        if (wrote && std::exchange(store.lastSaveFailed, false) && saveProblemHandler)
+            saveProblemHandler(SettingsFilePath(), QString());
     }
 }
 
