@@ -9,6 +9,7 @@
 // Form2            (editor/) the edit screen for one note
 // FontDialog       (editor/) the edit screen's font choice
 // NoteForm         (notes/)  one note window, Form3 … Form17, with its alarm tick
+// NoteText         (notes/)  a note's text, drawn and measured as far as its window shows it
 // NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
 // AlarmSound       (notes/)  the alarm's sound player and where its file is
 // Module1          (store/)  Load/SaveNoteSettings, the shared record and flags

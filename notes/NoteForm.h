@@ -8,7 +8,7 @@
 #include <QWidget>
 
 class ImageControl;
-class QLabel;
+class NoteText;
 
 // One sticky note on the desktop: the window of one slot (Form3 … Form17),
 // bound for its whole life to section "FORM"n of nopi.ini.
@@ -86,7 +86,7 @@ private:
     // The alarm as a screen reader says it; empty without an alarm.
     QString m_spokenAlarm;
     QWidget *m_client = nullptr;
-    QLabel *Label1 = nullptr;
+    NoteText *Label1 = nullptr;
     ImageControl *Image1 = nullptr;
     SharedTick Timer1{[this] { Timer1_Timer(); }, [this](const QDateTime &now) { return tickDue(now); }};
 };

@@ -7,12 +7,11 @@
 #include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
 #include "notes/NoteAlarm.h"
+#include "notes/NoteText.h"
 #include "store/Clock.h"
 #include "store/Forms.h"
 #include "store/Module1.h"
 #include "store/NoteLook.h"
-
-#include <QLabel>
 
 #include <tuple>
 
