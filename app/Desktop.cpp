@@ -2,6 +2,7 @@
 #include "app/Desktop.h"
 
 #include "app/Form1.h"
+#include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 #include "desktop/X11.h"
 #include "editor/Form2.h"
@@ -180,6 +181,7 @@ void Desktop::showProblem(const QString &text)
     }
     m_problemBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nopi"), text, QMessageBox::Ok);
     NameWindow(m_problemBox, QStringLiteral("NopiProblem"));
+    m_problemBox->setWindowIcon(ProgramIcon());
     m_problemBox->setAttribute(Qt::WA_DeleteOnClose);
     m_problemBox->setWindowModality(Qt::NonModal);
     // Plain buttons, as in the program's other boxes.

@@ -32,7 +32,6 @@
 #include "app/Form1.h"
 #include "app/Platform.h"
 #include "app/Session.h"
-#include "desktop/ImageControl.h"
 #include "store/Module1.h"
 
 #include <QApplication>
@@ -78,7 +77,6 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nopi"));
-    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     Platform::registerFontSubstitutes();
 

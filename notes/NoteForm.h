@@ -62,6 +62,7 @@ private:
     void saveRecord(const NoteSettings &record);
     void reenableLabel();
     void reapplyRegionWhileRefreshing();
+    bool hasItsShape() const;
 
     // X11 cannot make a window larger than this.
     static constexpr int LargestWindowPx = 32767;
