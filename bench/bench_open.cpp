@@ -8,6 +8,7 @@
 //
 // Prints one line per figure: "<what> [short|long] ... median N us".
 
+#include "Offscreen.h"
 #include "SampleFile.h"
 #include "Stats.h"
 
@@ -21,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
-#include <cstring>
 
 namespace {
 
@@ -99,18 +99,11 @@ void benchTexts(SampleFile::Texts texts, const char *name, int rounds)
 
 int main(int argc, char *argv[])
 {
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0) {
-            quick = true;
-        } else {
-            std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
-            return 2;
-        }
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "qt.multimedia*=false");
+    const std::optional<bool> quickOption = quickRun(argc, argv);
+    if (!quickOption)
+        return 2;
+    const bool quick = *quickOption;
+    drawOffscreen();
     QApplication app(argc, argv);
     Platform::registerFontSubstitutes();
 
