@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QRawFont>
 #include <QStyle>
 #include <QStyleOption>
 
@@ -13,6 +14,12 @@ namespace {
 // A label without word wrap measures its text in a box this large: wide
 // enough that no line of it is broken.
 constexpr int MeasureBox = 2000;
+
+// A line is drawn up to this many characters for each pixel the parent shows
+// of it, and this many more: further on, a character cannot reach into view
+// unless hundreds before it have no width at all.
+constexpr int CharactersPerPixel = 4;
+constexpr int CharactersBeyond = 256;
 
 // The character at `at`, a surrogate pair taken whole.
 char32_t characterAt(const QString &text, qsizetype at)
@@ -83,13 +90,12 @@ void NoteText::paintEvent(QPaintEvent *)
 {
     if (m_text.isEmpty())
         return;
-    const qsizetype drawn = m_drawnWhole ? m_text.size() : beginningFor(shownHeight()).drawn;
     const int direction = m_direction == Qt::RightToLeft ? Qt::TextForceRightToLeft : Qt::TextForceLeftToRight;
     QPainter painter(this);
     QStyleOption option;
     option.initFrom(this);
     style()->drawItemText(&painter, rect(), alignment() | direction, option.palette, isEnabled(),
-                          drawn == m_text.size() ? m_text : m_text.left(drawn), foregroundRole());
+                          m_drawnWhole ? m_text : beginningFor(shownSize()).drawn, foregroundRole());
 }
 
 void NoteText::textOrFontChanged()
@@ -116,56 +122,95 @@ void NoteText::fit()
         resize(sizeHint());
         return;
     }
-    const int shownWidth = parentWidget()->width() - x();
-    const Beginning &beginning = beginningFor(shownHeight());
+    const QSize shown = shownSize();
+    const Beginning &beginning = beginningFor(shown);
     // Narrower than the window, the first lines leave the text's right edge
     // in view, and a later, longer line may place it.
-    if (beginning.whole || beginning.size.width() >= shownWidth)
+    if (beginning.whole || beginning.size.width() >= shown.width())
         resize(beginning.size);
     else
         resize(sizeHint());
 }
 
-int NoteText::shownHeight() const
+QSize NoteText::shownSize() const
 {
-    return qMax(0, parentWidget()->height() - y());
+    return QSize(qMax(0, parentWidget()->width() - x()), qMax(0, parentWidget()->height() - y()));
 }
 
-const NoteText::Beginning &NoteText::beginningFor(int height) const
+const NoteText::Beginning &NoteText::beginningFor(QSize shown) const
 {
-    if (m_beginning.height == height)
+    if (m_beginning.shown == shown)
         return m_beginning;
     const qsizetype lines = qsizetype(m_lineEnds.size()) + 1;
-    qsizetype count = height / qMax(1, QFontMetrics(font()).height()) + 1;
+    const qsizetype cut = qsizetype(shown.width()) * CharactersPerPixel + CharactersBeyond;
+    // Characters of no script of their own take that of the first one that
+    // has one, wherever it is: the lines drawn reach it.
+    const qsizetype scripted =
+            std::upper_bound(m_lineEnds.begin(), m_lineEnds.end(), m_firstScripted) - m_lineEnds.begin() + 1;
+    qsizetype count = shown.height() / qMax(1, QFontMetrics(font()).height()) + 1;
     Beginning beginning;
-    beginning.height = height;
+    beginning.shown = shown;
     // Lines in a fallback font can be lower than the font's own: a guess that
     // falls short is doubled.
     for (;; count *= 2) {
-        if (count >= lines) {
+        const qsizetype measured = qMin(count, lines);
+        // Without the line break that ends them, the lines measure no larger
+        // than in the whole text, and no lower: their heights are kept.
+        const QString first = firstLines(measured, cut);
+        if (first.size() == m_text.size()) {
             beginning.whole = true;
-            beginning.drawn = m_text.size();
+            beginning.drawn = m_text;
             beginning.size = sizeHint();
             break;
         }
-        // Without the line break that ends them, the lines measure no larger
-        // than in the whole text.
-        beginning.size = measure(m_text.left(endOfLine(count - 1)));
-        if (beginning.size.height() >= height) {
+        beginning.size = measure(first);
+        if (beginning.size.height() >= shown.height() || measured == lines) {
             // One line more: each line drawn is laid out with what follows
             // it, as in the whole text.
-            beginning.drawn = endOfLine(count);
+            beginning.drawn = firstLines(qMin(qMax(count + 1, m_firstScripted < 0 ? 0 : scripted), lines), cut);
             break;
         }
     }
-    // Characters of no script of their own take that of the first one that
-    // has one, wherever it is.
-    if (m_firstScripted >= beginning.drawn) {
-        const auto line = std::upper_bound(m_lineEnds.begin(), m_lineEnds.end(), m_firstScripted) - m_lineEnds.begin();
-        beginning.drawn = endOfLine(line);
-    }
     m_beginning = beginning;
     return m_beginning;
+}
+
+// The first `count` lines, each without what lies `cut` characters beyond
+// its start, where that changes nothing of what shows.
+QString NoteText::firstLines(qsizetype count, qsizetype cut) const
+{
+    // The font itself, without the fallbacks that draw what it lacks.
+    const QRawFont own = QRawFont::fromFont(font());
+    QString lines;
+    qsizetype start = 0;
+    for (qsizetype line = 0; line < count; ++line) {
+        const qsizetype end = endOfLine(line);
+        if (line > 0)
+            lines += QLatin1Char('\n');
+        lines += QStringView(m_text).mid(start, keptLength(start, end, cut, own));
+        start = end + 1;
+    }
+    return lines;
+}
+
+qsizetype NoteText::keptLength(qsizetype start, qsizetype end, qsizetype cut, const QRawFont &own) const
+{
+    const qsizetype length = end - start;
+    qsizetype kept = m_firstScripted >= start && m_firstScripted < end ? qMax(cut, m_firstScripted - start + 1) : cut;
+    if (length <= kept)
+        return length;
+    if (m_text.at(start + kept - 1).isHighSurrogate())
+        ++kept;
+    // A character of another font may be taller than the note's own: the
+    // line it is on, and every line below, would stand lower.
+    for (qsizetype at = start + kept; at < end; ++at) {
+        const char32_t c = characterAt(m_text, at);
+        if (!own.supportsCharacter(c))
+            return length;
+        if (QChar::requiresSurrogates(c))
+            ++at;
+    }
+    return kept;
 }
 
 qsizetype NoteText::endOfLine(qsizetype line) const

@@ -6,16 +6,19 @@
 #include <optional>
 #include <vector>
 
+class QRawFont;
+
 // A note's text as a self-sizing label shows it: plain text ("&" as
 // written), its lines as written and never wrapped, from the top left, in
 // the widget's font and its palette's window text colour. Its size is the
 // whole text's, the widest line by all the lines.
 //
 // A note can hold a long text in a small window, so the widget lays out and
-// draws only the lines its parent shows. The whole text's size is measured
-// when it is asked for, or when the window's width depends on it, once per
-// change of text or font; until then the widget is as large as the part of
-// it that shows, and no smaller than the text's first lines.
+// draws only the lines its parent shows, and of a very long line only its
+// beginning. The whole text's size is measured when it is asked for, or when
+// the window's width depends on it, once per change of text or font; until
+// then the widget is as large as the part of it that shows, and no smaller
+// than the text's first lines.
 class NoteText : public QWidget
 {
     Q_OBJECT
@@ -36,19 +39,22 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // The first lines of the text, as many as cover a height.
+    // The first lines of the text, as many as cover what the parent shows,
+    // each cut where it has left the parent far behind.
     struct Beginning
     {
-        int height = -1;      // the height they were chosen for
-        qsizetype drawn = 0;  // characters drawn: those lines and one more
+        QSize shown{-1, -1};  // the part of the widget its parent shows
+        QString drawn;        // those lines and one more
         QSize size;           // the size of those lines (the whole text's when `whole`)
         bool whole = false;   // they are the whole text
     };
 
     void textOrFontChanged();
     void fit();
-    int shownHeight() const;
-    const Beginning &beginningFor(int height) const;
+    QSize shownSize() const;
+    const Beginning &beginningFor(QSize shown) const;
+    QString firstLines(qsizetype count, qsizetype cut) const;
+    qsizetype keptLength(qsizetype start, qsizetype end, qsizetype cut, const QRawFont &own) const;
     qsizetype endOfLine(qsizetype line) const;
     QSize measure(const QString &text) const;
     int alignment() const;

@@ -132,6 +132,12 @@ void TestNoteText::shouldLookAsALabelOfItsText_data()
     QTest::newRow("60 KiB, short italic lines, the longest last")
             << longText(QStringLiteral("項目 %1 f"), 5000, QStringLiteral("いちばん長い行はここにあります")) << QSize(400, 112)
             << Look{QStringLiteral("ＭＳ Ｐゴシック"), 20, false, true, true};
+    QTest::newRow("60 KiB in one line") << QStringLiteral("QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVo=").repeated(1700)
+                                         << note << Look();
+    // A character from another font far along a line may stand taller than
+    // the note's own: the line keeps it, and the lines below stand lower.
+    QTest::newRow("a long line that ends in another font")
+            << sentence.arg(0).repeated(60) + QStringLiteral("\u10D0\n") + longText(sentence, 20) << note << Look();
     QTest::newRow("60 KiB, digits first, the first kana far below")
             << longText(QStringLiteral("%1 ... 12:30 (5)"), 3000, QStringLiteral("かな")) << note << Look();
 }
