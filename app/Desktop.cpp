@@ -2,6 +2,7 @@
 #include "app/Desktop.h"
 
 #include "app/Form1.h"
+#include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 #include "desktop/X11.h"
 #include "editor/Form2.h"
@@ -181,6 +182,7 @@ void Desktop::showProblem(const QString &text, Problem problem)
     }
     m_problemBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nopi"), text, QMessageBox::Ok);
     NameWindow(m_problemBox, QStringLiteral("NopiProblem"));
+    m_problemBox->setWindowIcon(ProgramIcon());
     m_problemBox->setAttribute(Qt::WA_DeleteOnClose);
     m_problemBox->setWindowModality(Qt::NonModal);
     // Plain buttons, as in the program's other boxes.

@@ -9,6 +9,7 @@
 // Form2            (editor/) the edit screen for one note
 // FontDialog       (editor/) the edit screen's font choice
 // NoteForm         (notes/)  one note window, Form3 … Form17, with its alarm tick
+// NoteText         (notes/)  a note's text, drawn and measured as far as its window shows it
 // NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
 // SharedTick       (notes/)  the notes' ticks, run together when something is due
 // WallClockWake    (notes/)  wakes them at an alarm's second 00, a clock set, a resume, a new zone
@@ -33,7 +34,6 @@
 #include "app/Form1.h"
 #include "app/Platform.h"
 #include "app/Session.h"
-#include "desktop/ImageControl.h"
 #include "store/Module1.h"
 
 #include <QApplication>
@@ -79,7 +79,6 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nopi"));
-    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     Platform::registerFontSubstitutes();
 

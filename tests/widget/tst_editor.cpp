@@ -598,7 +598,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     fixture.save(NoteSection(3), record);
     NoteForm *note = fixture.showNote(3);
     const QByteArray before = fixture.bytes();
-    const QFont noteFont = child<QLabel>(note, "Label1")->font();
+    const QFont noteFont = child<NoteText>(note, "Label1")->font();
 
     Form2 *screen = fixture.openEditScreen(3);
     child<QPushButton>(screen, "Command3")->click();
@@ -621,7 +621,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     QCOMPARE(EditScreenOpen, 0);
     QCOMPARE(LauncherRefresh, quint8(2));
     QCOMPARE(fixture.bytes(), before);
-    QCOMPARE(child<QLabel>(note, "Label1")->font(), noteFont);
+    QCOMPARE(child<NoteText>(note, "Label1")->font(), noteFont);
 
     screen = fixture.openEditScreen(3);
     QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x80));
