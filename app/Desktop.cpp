@@ -2,6 +2,7 @@
 #include "app/Desktop.h"
 
 #include "app/Form1.h"
+#include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 #include "desktop/X11.h"
 #include "editor/Form2.h"
@@ -172,17 +173,25 @@ void Desktop::keyboardUsedIn(QWidget *window)
     m_form1->keyboardReached(window);
 }
 
-void Desktop::showProblem(const QString &text)
+void Desktop::showProblem(const QString &text, Problem problem)
 {
+    m_problem = problem;
     if (m_problemBox) {
         m_problemBox->setText(text);
         return;
     }
     m_problemBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("Nopi"), text, QMessageBox::Ok);
     NameWindow(m_problemBox, QStringLiteral("NopiProblem"));
+    m_problemBox->setWindowIcon(ProgramIcon());
     m_problemBox->setAttribute(Qt::WA_DeleteOnClose);
     m_problemBox->setWindowModality(Qt::NonModal);
     // Plain buttons, as in the program's other boxes.
     m_problemBox->button(QMessageBox::Ok)->setIcon(QIcon());
     m_problemBox->show();
+}
+
+void Desktop::savingWorks()
+{
+    if (m_problemBox && m_problem == Problem::Saving)
+        m_problemBox->close();
 }

@@ -42,16 +42,20 @@ public:
     void watchForNotesFromElsewhere();
     void showNotesFromElsewhere();
 
+    enum class Problem { Reading, Saving };
     // Tells the user of a trouble with the settings file, in a box that waits
     // for nobody: the notes' ticks and alarms go on behind it. One box at a
     // time; a later word replaces the text of the one on screen.
-    void showProblem(const QString &text);
+    void showProblem(const QString &text, Problem problem = Problem::Reading);
+    // Saves work again: a box that says they do not goes away by itself.
+    void savingWorks();
 
 private:
     std::unique_ptr<Form1> m_form1;
     std::array<QPointer<NoteForm>, NoteSlots::Last + 1> m_notes;
     QPointer<Form2> m_editScreen;
     QPointer<QMessageBox> m_problemBox;
+    Problem m_problem = Problem::Reading;
     // In step with the notes' ticks, so watching costs no wake-up of its own.
     SharedTick m_watch{[this] { showNotesFromElsewhere(); }};
 };

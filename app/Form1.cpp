@@ -22,6 +22,10 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
 {
     NameWindow(this, QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(Def::DesignCaption));
+    // The launcher, the edit screen and the message about the file are the
+    // windows a task bar lists; a note shows none. An icon for the whole
+    // program would be drawn into every note window too, and taken off again.
+    setWindowIcon(ProgramIcon());
     setMouseTracking(true);
     // Its tool tip is its only word; it must show whichever window is active.
     setAttribute(Qt::WA_AlwaysShowToolTips);

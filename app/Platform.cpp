@@ -16,7 +16,10 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <cerrno>
 #include <cstdio>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -57,10 +60,11 @@ int printHelp()
                                  "  --autostart on|off   start Nopi at login, or no longer\n"
                                  "  --new-note [TEXT]    open the edit screen for a new note with TEXT in it,\n"
                                  "                       starting Nopi first if it is not running; \"-\" reads\n"
-                                 "                       the text from standard input. When no note can be\n"
-                                 "                       started (all 15 in use, or the edit screen is open),\n"
-                                 "                       the text goes to standard error and the exit status\n"
-                                 "                       is 1.\n"
+                                 "                       the text from standard input. A note takes 64 KiB.\n"
+                                 "                       When no note can be started (all 15 in use, the edit\n"
+                                 "                       screen is open, the text is longer), the text (of a\n"
+                                 "                       longer input, its first 64 KiB) goes to standard\n"
+                                 "                       error and the exit status is 1.\n"
                                  "\n"
                                  "Keys:\n"
                                  "  Enter, Space         (launcher) a new note, as the new-note button\n"
@@ -146,6 +150,26 @@ int noNewNote(const QString &reason, const QByteArray &text)
     return 1;
 }
 
+// Up to `limit` bytes of a file or pipe, read in pieces as they come.
+std::optional<QByteArray> readAtMost(int fd, qsizetype limit)
+{
+    QByteArray bytes(limit, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < limit) {
+        const ssize_t piece = read(fd, bytes.data() + got, size_t(limit - got));
+        if (piece == 0)
+            break;
+        if (piece < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        got += piece;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
+
 // Starts this program, detached: it runs on after this command ends, and
 // holds none of this command's streams, so a pipe into or out of the
 // command ends with it.
@@ -166,10 +190,17 @@ int newNote(const Platform::Request &request)
     constexpr int AnswerMs = 5000;
     QByteArray text = request.text.toUtf8();
     if (request.textFromStandardInput) {
-        QFile input;
-        if (!input.open(stdin, QIODevice::ReadOnly))
+        // One byte past the limit tells that the text is too long: what
+        // follows is never read, so an endless input ends the command at once.
+        std::optional<QByteArray> input = readAtMost(STDIN_FILENO, SingleInstance::MaxTextBytes + 1);
+        if (!input)
             return noNewNote(QStringLiteral("standard input cannot be read"), {});
-        text = input.readAll();
+        text = std::move(*input);
+        if (text.size() > SingleInstance::MaxTextBytes)
+            return noNewNote(QStringLiteral("the text is longer than a note takes (%1 bytes at most), "
+                                            "and only its first %1 bytes were read")
+                                     .arg(SingleInstance::MaxTextBytes),
+                             text.left(SingleInstance::MaxTextBytes));
     }
     if (text.size() > SingleInstance::MaxTextBytes)
         return noNewNote(QStringLiteral("the text is longer than a note takes (%1 bytes at most)")

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -70,17 +69,6 @@ bool privateFolder(const QString &path, QString &problem)
     return true;
 }
 
-// The socket's address, or false for a path too long for one.
-bool socketAddress(const QByteArray &path, sockaddr_un &address)
-{
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.isEmpty() || size_t(path.size()) >= sizeof(address.sun_path))
-        return false;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    return true;
-}
-
 // Opens the lock file and takes the lock without waiting. What the file
 // holds is never read: only the kernel's lock on it counts.
 Lock takeLock(const QString &path, int &fd)
@@ -107,13 +95,6 @@ Lock takeLock(const QString &path, int &fd)
     return heldElsewhere ? Lock::HeldElsewhere : Lock::Unusable;
 }
 
-bool ownedByThisUser(const QString &path)
-{
-    struct stat info {};
-    return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode)
-           && info.st_uid == getuid();
-}
-
 // Binds a listening socket at `path`, readable and writable by this user
 // only: made in a private folder beside it and moved into place, so nobody
 // can reach it before its mode is set.
@@ -122,10 +103,10 @@ int listenAt(const QByteArray &path)
     sockaddr_un address {};
     const QByteArray folder = path.left(path.lastIndexOf('/') + 1) + ".nopi-socket.XXXXXX";
     QByteArray privateFolder = folder;
-    if (!socketAddress(folder + "/s", address) || !mkdtemp(privateFolder.data()))
+    if (!SingleInstance::socketAddress(folder + "/s", address) || !mkdtemp(privateFolder.data()))
         return -1;
     const QByteArray inside = privateFolder + "/s";
-    socketAddress(inside, address);
+    SingleInstance::socketAddress(inside, address);
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
             && chmod(inside.constData(), S_IRUSR | S_IWUSR) == 0 && listen(fd, 16) == 0
@@ -137,47 +118,6 @@ int listenAt(const QByteArray &path)
         fd = -1;
     }
     return fd;
-}
-
-// Connects to the running copy's socket, waiting at most half a second for
-// a copy too busy to take the call at once. -1 when none listens.
-int connectTo(const QString &path)
-{
-    sockaddr_un address {};
-    if (path.isEmpty() || !ownedByThisUser(path) || !socketAddress(QFile::encodeName(path), address))
-        return -1;
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return -1;
-    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
-        return fd;
-    if (errno == EAGAIN || errno == EINPROGRESS) {
-        pollfd waiting {fd, POLLOUT, 0};
-        int error = 0;
-        socklen_t size = sizeof error;
-        if (poll(&waiting, 1, 500) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
-            return fd;
-    }
-    close(fd);
-    return -1;
-}
-
-bool sendAll(int fd, QByteArray bytes, int waitMs)
-{
-    while (!bytes.isEmpty()) {
-        const ssize_t sent = send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
-        if (sent > 0) {
-            bytes.remove(0, sent);
-            continue;
-        }
-        if (sent < 0 && errno == EINTR)
-            continue;
-        pollfd waiting {fd, POLLOUT, 0};
-        if (sent < 0 && errno == EAGAIN && poll(&waiting, 1, waitMs) == 1)
-            continue;
-        return false;
-    }
-    return true;
 }
 
 // One connection to the running copy, read without ever waiting for it:
@@ -299,6 +239,16 @@ private:
 
 }
 
+bool SingleInstance::socketAddress(const QByteArray &path, sockaddr_un &address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || size_t(path.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return true;
+}
+
 SingleInstance::SingleInstance() = default;
 
 SingleInstance::~SingleInstance()
@@ -412,47 +362,4 @@ void SingleInstance::listen(Answers answers)
                 new Caller(caller, answers, server);
         }
     });
-}
-
-void SingleInstance::callRunningCopy()
-{
-    if (m_lockPath.isEmpty())
-        return;
-    const int fd = connectTo(socketPathFor(m_lockPath));
-    if (fd < 0)
-        return;
-    sendAll(fd, QByteArrayLiteral("forward\n"), 500);
-    close(fd);
-}
-
-SingleInstance::NewNoteAnswer SingleInstance::askForNewNote(const QByteArray &utf8, int waitMs)
-{
-    if (utf8.size() > MaxTextBytes)
-        return NewNoteAnswer::TooLong;
-    const QString where = folder();
-    const int fd = where.isEmpty() ? -1 : connectTo(socketPathFor(lockPathIn(where)));
-    if (fd < 0)
-        return NewNoteAnswer::NotRunning;
-    QByteArray answer;
-    if (sendAll(fd, "new-note " + QByteArray::number(utf8.size()) + '\n' + utf8, waitMs)) {
-        pollfd waiting {fd, POLLIN, 0};
-        char buffer[64];
-        while (!answer.contains('\n') && answer.size() < qsizetype(sizeof buffer) && poll(&waiting, 1, waitMs) == 1) {
-            const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-            if (got <= 0 && !(got < 0 && (errno == EINTR || errno == EAGAIN)))
-                break;
-            if (got > 0)
-                answer.append(buffer, got);
-        }
-    }
-    close(fd);
-    if (answer == "opened\n")
-        return NewNoteAnswer::Opened;
-    if (answer == "editing\n")
-        return NewNoteAnswer::EditScreenOpen;
-    if (answer == "full\n")
-        return NewNoteAnswer::NoFreeSlot;
-    if (answer == "too-long\n")
-        return NewNoteAnswer::TooLong;
-    return NewNoteAnswer::NoAnswer;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QSocketNotifier;
+struct sockaddr_un;
 
 // One running copy per user. The lock is the kernel's (flock), so it goes
 // with the process that held it, however that process ended: nothing a
@@ -61,7 +62,8 @@ public:
     void callRunningCopy();
 
     // As `nopi --new-note`: asks the running copy, if any, for a new note
-    // with `utf8`, and waits at most `waitMs` for its answer.
+    // with `utf8`. A copy busy with other callers hangs up on a new one at
+    // once; it is called again until it answers, all within `waitMs`.
     static NewNoteAnswer askForNewNote(const QByteArray &utf8, int waitMs);
 
     // The folder of the lock and the socket: $XDG_RUNTIME_DIR, or else a
@@ -69,6 +71,9 @@ public:
     // the temp folder. Empty, with the reason in `problem`, when none can be
     // trusted.
     static QString folder(QString *problem = nullptr);
+
+    // The socket's address for `path`; false for a path too long for one.
+    static bool socketAddress(const QByteArray &path, sockaddr_un &address);
 
 private:
     static QString lockPathIn(const QString &folder);

@@ -9,6 +9,7 @@
 // Form2            (editor/) the edit screen for one note
 // FontDialog       (editor/) the edit screen's font choice
 // NoteForm         (notes/)  one note window, Form3 … Form17, with its alarm tick
+// NoteText         (notes/)  a note's text, drawn and measured as far as its window shows it
 // NoteAlarm        (notes/)  when a tick fires, blinks or does nothing
 // SharedTick       (notes/)  the notes' ticks, run together when something is due
 // WallClockWake    (notes/)  wakes them at an alarm's second 00, a clock set, a resume, a new zone
@@ -33,7 +34,6 @@
 #include "app/Form1.h"
 #include "app/Platform.h"
 #include "app/Session.h"
-#include "desktop/ImageControl.h"
 #include "store/Module1.h"
 
 #include <QApplication>
@@ -52,7 +52,7 @@ QStringList argumentsOf(int argc, char *argv[])
 QString saveProblemText(const QString &path, const QString &reason)
 {
     return QStringLiteral("設定ファイルに保存できません。\n\n%1\n%2\n\n"
-                          "付箋紙は画面に残っています。保存できるようになったら、次の変更のときにまとめて保存します。")
+                          "付箋紙は画面に残っています。保存できるようになり次第まとめて保存し、このメッセージを閉じます。")
             .arg(path, reason);
 }
 
@@ -89,7 +89,6 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("nopi"));
-    QApplication::setWindowIcon(ProgramIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     Platform::registerFontSubstitutes();
 
@@ -99,7 +98,10 @@ int main(int argc, char *argv[])
     Desktop desktop;
     Forms::install(&desktop);
     SetSaveProblemHandler([&desktop](const QString &path, const QString &reason) {
-        desktop.showProblem(saveProblemText(path, reason));
+        if (reason.isEmpty())
+            desktop.savingWorks();
+        else
+            desktop.showProblem(saveProblemText(path, reason), Desktop::Problem::Saving);
     });
     SetMergeProblemHandler([&desktop](const QString &firstLine, const QString &keptIn) {
         desktop.showProblem(unmergedNoteText(firstLine, keptIn));

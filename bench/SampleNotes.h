@@ -30,6 +30,24 @@ inline QString text(int i)
     return texts[i % texts.size()];
 }
 
+// About this many bytes of text in the file: a long text pasted into a note.
+inline constexpr int LongTextBytes = 60 * 1024;
+
+// The note's text, line after line, to LongTextBytes in the file (two bytes
+// for each character beyond ASCII, as the file's Shift-JIS holds them).
+inline QString longText(int i)
+{
+    const QString one = text(i);
+    qsizetype oneBytes = 0;
+    for (const QChar c : one)
+        oneBytes += c.unicode() < 0x80 ? 1 : 2;
+    const QString lineBreak = QStringLiteral("⇔");
+    QString all = one;
+    for (qsizetype bytes = oneBytes; bytes + 2 + oneBytes <= LongTextBytes; bytes += 2 + oneBytes)
+        all += lineBreak + one;
+    return all;
+}
+
 inline qint32 color(int i)
 {
     static const qint32 colors[] = {8454143, 16744703, 8454016, 16777088};

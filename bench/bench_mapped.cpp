@@ -3,13 +3,20 @@
 // milliseconds from its exec to the moment N of its top-level windows are
 // viewable, told by X events alone (no polling of the window tree).
 //
-//   bench_mapped [--count N] [--class NAME] [--timeout SECONDS] [--stay] -- PROGRAM ARGS...
+//   bench_mapped [--count N] [--class NAME] [--timeout SECONDS] [--cpu-after SECONDS] [--stay]
+//                -- PROGRAM ARGS...
 //
-// Prints "MS PID" on stdout. Without --stay the program is then ended
-// (SIGTERM, SIGKILL after 5 s); with --stay this tool waits for it to end,
-// passing on SIGTERM, SIGINT and SIGHUP, so a script can keep measuring the
-// running program. The program's own output goes to stderr. Exit status 1
-// when the windows do not appear in time or the program ends first.
+// Prints "MS PID" on stdout. With --cpu-after it then waits that long from
+// the moment the windows were shown and prints a second line, "AT_SHOWN
+// AFTER": the CPU time in ms the program had used when its windows were
+// shown, and when the wait was over, both counted from its exec (the time
+// the scheduler gave each of its threads, /proc/PID/task/*/schedstat; a
+// thread that ended is no longer counted). Without --stay the program is
+// then ended (SIGTERM, SIGKILL after 5 s); with --stay this tool waits for
+// it to end, passing on SIGTERM, SIGINT and SIGHUP, so a script can keep
+// measuring the running program. The program's own output goes to stderr.
+// Exit status 1 when the windows do not appear in time or the program ends
+// first.
 //
 // A window counts when its WM_CLASS class (or instance) is NAME, it is not
 // override-redirect (menus, tool tips) and it and every ancestor are mapped.
@@ -22,11 +29,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -42,6 +51,7 @@ struct Options
     std::string className = "nopi";
     double timeoutSeconds = 60;
     bool stay = false;
+    double cpuAfterSeconds = 0;
     char **program = nullptr;
 };
 
@@ -65,7 +75,8 @@ double nowMs()
 
 void usage(const char *self)
 {
-    fprintf(stderr, "usage: %s [--count N] [--class NAME] [--timeout SECONDS] [--stay] -- PROGRAM ARGS...\n", self);
+    fprintf(stderr, "usage: %s [--count N] [--class NAME] [--timeout SECONDS] [--cpu-after SECONDS] [--stay]"
+                    " -- PROGRAM ARGS...\n", self);
     exit(2);
 }
 
@@ -85,10 +96,12 @@ Options parse(int argc, char *argv[])
             options.className = argv[++i];
         else if (arg == "--timeout" && i + 1 < argc)
             options.timeoutSeconds = atof(argv[++i]);
+        else if (arg == "--cpu-after" && i + 1 < argc)
+            options.cpuAfterSeconds = atof(argv[++i]);
         else
             usage(argv[0]);
     }
-    if (i + 1 >= argc || options.count < 1 || options.timeoutSeconds <= 0)
+    if (i + 1 >= argc || options.count < 1 || options.timeoutSeconds <= 0 || options.cpuAfterSeconds < 0)
         usage(argv[0]);
     options.program = argv + i + 1;
     return options;
@@ -157,6 +170,38 @@ void watch(xcb_connection_t *connection, xcb_window_t window)
 {
     const uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &events);
+}
+
+// The CPU time the scheduler has given the process's threads so far, in ms.
+double cpuMs(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR *dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    double ns = 0;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string path = tasks + "/" + entry->d_name + "/schedstat";
+        if (FILE *file = fopen(path.c_str(), "r")) {
+            unsigned long long run = 0;
+            if (fscanf(file, "%llu", &run) == 1)
+                ns += double(run);
+            fclose(file);
+        }
+    }
+    closedir(dir);
+    return ns / 1e6;
+}
+
+// Sleeps until `until` (nowMs), through signals.
+void sleepUntil(double until)
+{
+    for (double left = until - nowMs(); left > 0; left = until - nowMs()) {
+        const timespec pause = {time_t(left / 1000), long(fmod(left, 1000) * 1e6)};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 pid_t launch(char **program)
@@ -329,11 +374,22 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
+    const double atShown = options.cpuAfterSeconds > 0 ? cpuMs(pid) : 0;
     xcb_disconnect(connection);
     if (late)
         fprintf(stderr, "bench_mapped: the last window was found by a check after a quiet spell, not by its event\n");
     printf("%.1f %d\n", doneAt - start, int(pid));
     fflush(stdout);
+    if (options.cpuAfterSeconds > 0) {
+        sleepUntil(doneAt + options.cpuAfterSeconds * 1000.0);
+        int status = 0;
+        if (atShown < 0 || childEnded(pid, &status)) {
+            fprintf(stderr, "bench_mapped: %s ended before its CPU time was read\n", options.program[0]);
+            return 1;
+        }
+        printf("%.1f %.1f\n", atShown, cpuMs(pid));
+        fflush(stdout);
+    }
     if (options.stay)
         return stayWithChild(pid);
     endChild(pid);

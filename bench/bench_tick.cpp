@@ -6,6 +6,7 @@
 //
 //   bench_tick [--quick]
 
+#include "Offscreen.h"
 #include "SampleFile.h"
 #include "Stats.h"
 
@@ -16,7 +17,6 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 
-#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -47,18 +47,11 @@ struct FileStamp
 
 int main(int argc, char *argv[])
 {
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0) {
-            quick = true;
-        } else {
-            std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
-            return 2;
-        }
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "qt.multimedia*=false");
+    const std::optional<bool> quickOption = quickRun(argc, argv);
+    if (!quickOption)
+        return 2;
+    const bool quick = *quickOption;
+    drawOffscreen();
     QApplication app(argc, argv);
 
     QTemporaryDir dir;

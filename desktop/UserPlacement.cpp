@@ -60,6 +60,9 @@ public:
             m_start = PlaceOnScreen(m_window);
             m_startKnown = true;
         }
+        // A grab is new, not forgotten, however long ago the last one moved
+        // anything: a move by keys tells nothing until it ends.
+        m_lastAct.setRemainingTime(ForgottenGrabMs);
     }
 
     // A step of the user's move or resize.
@@ -125,8 +128,13 @@ private:
             pointerGrabbed = false;
             keyboardGrabbed = false;
         }
-        if (!placedByUser)
+        if (!placedByUser) {
+            // An action that placed nothing (a menu closed, a switch of
+            // windows) leaves no start to compare a later one with.
+            if (!placing())
+                m_startKnown = false;
             return;
+        }
         if (placing())
             m_settle.start();
         else if (placed)

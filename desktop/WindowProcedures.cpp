@@ -24,6 +24,19 @@ int twipsPerPixel(qreal dotsPerInch)
     return qMax(1, qRound(1440.0 / dotsPerInch));
 }
 
+// A window keeps its shape until its size changes: asked again for the same
+// one, it sends nothing and draws nothing.
+void applyShape(QWidget *window, const QRect &visible)
+{
+    if (window->mask() == QRegion(visible))
+        return;
+    window->setMask(visible);
+    // The shape request would wait in the connection's buffer until some
+    // later request; cutting a window's edges needs no repaint.
+    if (xcb_connection_t *connection = X11::connection())
+        xcb_flush(connection);
+}
+
 int distanceBetween(const QRect &a, const QRect &b)
 {
     const int dx = qMax(0, qMax(a.left() - b.right(), b.left() - a.right()));
@@ -91,15 +104,12 @@ QRect NoteRegion(int widthPx, int heightPx)
 
 void ApplyLauncherRegion(QWidget *launcher)
 {
-    launcher->setMask(LauncherRegion(launcher->width(), launcher->height()));
-    // Without a repaint the shape request waits in Qt's buffer until some later event.
-    launcher->update();
+    applyShape(launcher, LauncherRegion(launcher->width(), launcher->height()));
 }
 
 void ApplyNoteRegion(QWidget *note)
 {
-    note->setMask(NoteRegion(note->width(), note->height()));
-    note->update();
+    applyShape(note, NoteRegion(note->width(), note->height()));
 }
 
 bool KeepOnAScreen(QWidget *window, const QRect &visible)

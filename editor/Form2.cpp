@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "editor/Form2.h"
 
-#include "desktop/ImageControl.h"
 #include "desktop/WindowProcedures.h"
 #include "editor/FontDialog.h"
 #include "store/AlarmTime.h"
@@ -53,7 +52,7 @@ QRect pointerScreenGeometry()
 
 std::optional<int> WholeNumber(const QString &text)
 {
-    // Full-width digits typed with the input method count as digits.
+    // Full-width digits count as the digits they are.
     const QString value = text.normalized(QString::NormalizationForm_KC).trimmed();
     if (value.isEmpty())
         return 0;
@@ -69,7 +68,9 @@ Form2::Form2() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     setWindowTitle(designCaption());
     // The caption carries a clock; what a screen reader says stays put.
     setAccessibleName(QString::fromUtf8(Def::AccessibleName));
-    setWindowIcon(ProgramIcon());
+    // No icon of its own: the program's, which the application carries, is
+    // the one the window system caches. A fresh copy at every opening would
+    // leave its pictures in Qt's pixmap cache, up to the cache's 10 MB.
     QFont font(QString::fromUtf8(Def::FontName));
     font.setPointSizeF(Def::FontSize);
     setFont(font);
@@ -149,9 +150,10 @@ void Form2::Form_Load()
     record.SIYOU = 1;
 
     setText1Color(record.B_Color);
+    // The font first: the text box lays its text out in it once.
+    Text1->setFont(NoteFont(record));
     QString shown = record.NAIYOU;
     Text1->setPlainText(shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    Text1->setFont(NoteFont(record));
 
     const QDateTime now = Clock::now();
     const QString month = AlarmTime::twoDigits(now.date().month());
@@ -313,6 +315,7 @@ void Form2::Command1_Click()
     Forms *forms = Forms::instance();
     if (m_newNote && forms && forms->note(SlotOfSection(EditSection)))
         takeAnotherFreeSlot();
+    saveBeforeTheNoteIsShown();
     CurrentSection = EditSection;
     if (forms)
         forms->reloadNote(SlotOfSection(EditSection));
@@ -324,6 +327,23 @@ void Form2::Command1_Click()
         ApplyLauncherRegion(forms->launcher());
     }
     closeScreen();
+}
+
+// The note goes to the disk before its window is built anew: the window
+// lays out its text to fit its size to it, which takes a while for a long
+// text, and the disk need not wait for that. The record is handed over as
+// the window's opening will write it, but for the size, which the opening
+// then writes when it changed.
+void Form2::saveBeforeTheNoteIsShown() const
+{
+    NoteSettings record = SharedRecord;
+    record.SIYOU = 1;
+    record.NAIYOU = LineBreaksToStored(record.NAIYOU);
+    // The window stands on whole pixels.
+    record.POJIX = PixelsFromTwips(record.POJIX, TwipsPerPixelX()) * TwipsPerPixelX();
+    record.POJIY = PixelsFromTwips(record.POJIY, TwipsPerPixelY()) * TwipsPerPixelY();
+    CurrentSection = EditSection;
+    SaveNoteSettings(record);
 }
 
 // Another machine sharing the file put a note in this slot while the new

@@ -71,6 +71,7 @@ private:
     bool refuse(const char *message, QWidget *wrong);
     void selectFirstUnsavable();
     void takeAnotherFreeSlot();
+    void saveBeforeTheNoteIsShown() const;
     int countFreeSlots() const;
     void closeScreen();
 

@@ -4,26 +4,58 @@
 #include "editor/Form2.h"
 
 #include "desktop/WindowProcedures.h"
+#include "editor/AlarmField.h"
 #include "editor/AlarmFrame.h"
 #include "editor/CaptionStrip.h"
 #include "editor/OptionStyle.h"
 #include "ui/Definitions.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QToolTip>
 #include <qdrawutil.h>
 
 #include <algorithm>
 #include <vector>
 
 namespace Def = Definitions::Form2;
+
+namespace {
+
+// A tool tip a control shows without owning it, kept out of what it tells a
+// screen reader.
+constexpr const char *BorrowedToolTip = "borrowedToolTip";
+
+// The style keeps its pictures of a scroll bar in Qt's pixmap cache under
+// the identity of the bar's palette. Inherited from the note's colour, that
+// palette is a new one at every opening, and each opening left another set
+// of pictures behind. A palette of the bars' own, with every colour set, is
+// taken as it is: one set for the program's life.
+const QPalette &scrollBarPalette()
+{
+    static const QPalette palette = [] {
+        QPalette whole = QApplication::palette();
+        for (int group = 0; group < QPalette::NColorGroups; ++group) {
+            for (int role = 0; role < QPalette::NColorRoles; ++role) {
+                const auto colorGroup = QPalette::ColorGroup(group);
+                const auto colorRole = QPalette::ColorRole(role);
+                whole.setBrush(colorGroup, colorRole, whole.brush(colorGroup, colorRole));
+            }
+        }
+        return whole;
+    }();
+    return palette;
+}
+
+}
 
 // The window is its outer frame: border, caption strip, then the client area
 // of the defined size, where the controls keep their defined places.
@@ -59,19 +91,9 @@ void Form2::buildControls()
             Frame1->setTitle(caption);
             widget = Frame1;
             break;
-        case Def::Kind::TextBox: {
-            auto *field = new QLineEdit(parent);
-            field->setAlignment(Qt::AlignCenter);
-            field->setMaxLength(8);
-            // Digits go straight in: with an input method on, they would wait
-            // in a composition, and Tab and Esc would go to its candidates.
-            field->setInputMethodHints(Qt::ImhDigitsOnly);
-            field->setAttribute(Qt::WA_InputMethodEnabled, false);
-            static const QRegularExpression digits(QStringLiteral("[0-9０-９]*"));
-            field->setValidator(new QRegularExpressionValidator(digits, field));
-            widget = field;
+        case Def::Kind::TextBox:
+            widget = new AlarmField(parent);
             break;
-        }
         case Def::Kind::MultiLineTextBox: {
             auto *text = new QPlainTextEdit(parent);
             text->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -79,6 +101,8 @@ void Form2::buildControls()
             text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             // Tab leaves the text for ＯＫ: type, Tab, Enter makes a note.
             text->setTabChangesFocus(true);
+            for (QScrollBar *bar : {text->verticalScrollBar(), text->horizontalScrollBar()})
+                bar->setPalette(scrollBarPalette());
             widget = text;
             break;
         }
@@ -102,10 +126,16 @@ void Form2::buildControls()
         }
         widget->setObjectName(name);
         widget->setGeometry(PixelsFromTwips(control.rect));
-        if (control.toolTip)
-            widget->setToolTip(QString::fromUtf8(control.toolTip));
-        else if (widget != Frame1)
+        if (control.toolTip && control.kind == Def::Kind::Label) {
+            // The colon shows the OFF button's tip to the mouse; a screen
+            // reader would take a tip as the label's own description.
+            widget->setProperty(BorrowedToolTip, QString::fromUtf8(control.toolTip));
             widget->installEventFilter(this);
+        } else if (control.toolTip) {
+            widget->setToolTip(QString::fromUtf8(control.toolTip));
+        } else if (widget != Frame1) {
+            widget->installEventFilter(this);
+        }
         if (control.accessibleName)
             widget->setAccessibleName(QString::fromUtf8(control.accessibleName));
         if (control.accessibleDescription)
@@ -134,6 +164,15 @@ void Form2::buildControls()
     Label1->setAlignment(Qt::AlignCenter);
     Label2->setAlignment(Qt::AlignCenter);
     Check1->hide();
+    // A screen reader lists a frame's controls in the order of its children:
+    // from left to right, as they are seen.
+    QList<QWidget *> alarmRow = Frame1->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    std::stable_sort(alarmRow.begin(), alarmRow.end(), [](QWidget *a, QWidget *b) { return a->x() < b->x(); });
+    for (QWidget *control : alarmRow)
+        control->raise();
+    // The text box is one object with the focus: its viewport would report
+    // the focus too, through the proxy that hands it on.
+    Text1->viewport()->setFocusProxy(nullptr);
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
@@ -174,7 +213,11 @@ void Form2::keepOneTabStopInAlarmSwitch()
 bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
     // A control without a tool tip of its own would show its frame's.
-    if (event->type() == QEvent::ToolTip)
+    if (event->type() == QEvent::ToolTip) {
+        const QString borrowed = watched->property(BorrowedToolTip).toString();
+        if (!borrowed.isEmpty())
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), borrowed, static_cast<QWidget *>(watched));
         return true;
+    }
     return QWidget::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 #include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
 #include "notes/NoteAlarm.h"
+#include "notes/NoteText.h"
 #include "store/AlarmTime.h"
 #include "store/Clock.h"
 #include "store/Forms.h"
@@ -16,7 +17,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -49,10 +49,13 @@ QString shownText(QString text)
     return text;
 }
 
+// The first line of a text in either form, stored ("⇔" breaks its lines)
+// or shown.
 QString firstLine(const QString &text)
 {
-    const auto end = std::find_if(text.begin(), text.end(),
-                                  [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); });
+    const auto end = std::find_if(text.begin(), text.end(), [](QChar c) {
+        return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0x21D4);
+    });
     return text.left(end - text.begin());
 }
 
@@ -91,11 +94,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     Image1->setAccessibleDescription(QStringLiteral("この付箋紙を捨てます。元に戻せません。"));
     connect(Image1, &ImageControl::clicked, this, &NoteForm::Image1_Click);
 
-    Label1 = new QLabel(m_client);
+    Label1 = new NoteText(m_client);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setTextFormat(Qt::PlainText);
-    Label1->setWordWrap(false);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->move(PixelsFromTwips(design.label1).topLeft());
     Label1->setMouseTracking(true);
     Label1->installEventFilter(this);
@@ -143,8 +143,9 @@ void NoteForm::Form_Load()
         // The new note's section holds its window's own figures from the start.
         record.POJIX = x() * tppX;
         record.POJIY = y() * tppY;
-        record.YOKO = (Label1->width() + TextMarginWidthPx) * SizeTwipsPerPixel;
-        record.TATE = (Label1->height() + TextMarginHeightPx) * SizeTwipsPerPixel;
+        const QSize label = Label1->sizeHint();
+        record.YOKO = (label.width() + TextMarginWidthPx) * SizeTwipsPerPixel;
+        record.TATE = (label.height() + TextMarginHeightPx) * SizeTwipsPerPixel;
     }
     const QSize asked(qMin(PixelsFromTwips(record.YOKO, tppX), LargestWindowPx),
                       qMin(PixelsFromTwips(record.TATE, tppY), LargestWindowPx));
@@ -178,14 +179,13 @@ void NoteForm::showLook(const NoteSettings &record)
     Label1->setFont(NoteFont(record));
     const QString alarmLine = record.ALARM != 0 ? AlarmTime::alarmLine(record.A_TIME) : QString();
     Label1->setText(shownText(alarmLine + record.NAIYOU));
-    Label1->adjustSize();
     setMinimumFromFont();
     update();
 }
 
 void NoteForm::describeForAccessibility(const NoteSettings &record)
 {
-    const QString line = firstLine(LineBreaksFromStored(record.NAIYOU)).trimmed();
+    const QString line = firstLine(record.NAIYOU).trimmed();
     setAccessibleName(line.isEmpty() ? QStringLiteral("付箋紙") : line);
     m_spokenAlarm = record.ALARM != 0 ? shownText(AlarmTime::alarmLine(record.A_TIME)) : QString();
     announceRinging(record.ALARM == 2);

@@ -12,7 +12,7 @@
 #include <optional>
 
 class ImageControl;
-class QLabel;
+class NoteText;
 
 // One sticky note on the desktop: the window of one slot (Form3 … Form17),
 // bound for its whole life to section "FORM"n of nopi.ini.
@@ -67,6 +67,7 @@ private:
     void saveRecord(const NoteSettings &record, std::optional<Sync::AlarmCrossing> crossing = std::nullopt);
     void reenableLabel();
     void reapplyRegionWhileRefreshing();
+    bool hasItsShape() const;
 
     // X11 cannot make a window larger than this.
     static constexpr int LargestWindowPx = 32767;
@@ -95,7 +96,7 @@ private:
     // The alarm as a screen reader says it; empty without an alarm.
     QString m_spokenAlarm;
     QWidget *m_client = nullptr;
-    QLabel *Label1 = nullptr;
+    NoteText *Label1 = nullptr;
     ImageControl *Image1 = nullptr;
     SharedTick Timer1{[this] { Timer1_Timer(); }, [this](const QDateTime &now) { return tickDue(now); }};
 };

@@ -7,12 +7,11 @@
 #include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
 #include "notes/NoteAlarm.h"
+#include "notes/NoteText.h"
 #include "store/Clock.h"
 #include "store/Forms.h"
 #include "store/Module1.h"
 #include "store/NoteLook.h"
-
-#include <QLabel>
 
 #include <tuple>
 
@@ -73,13 +72,13 @@ void NoteForm::Timer1_Timer()
 }
 
 // Twice a second while the note rings, has checks left after it appeared, a
-// lost section to write back, a label to enable or a shape to re-apply; at
+// lost section to write back, a label to enable or a shape to apply; at
 // its alarm's next moment; otherwise never.
 SharedTick::Due NoteForm::tickDue(const QDateTime &now) const
 {
     SharedTick::Due due;
     due.soon = m_known.ALARM == 2 || m_placementChecks > 0 || m_ticksWithoutSection > 0 || m_labelDisabled
-            || m_placedByUser || LauncherRefresh != 0;
+            || m_placedByUser || (LauncherRefresh != 0 && !hasItsShape());
     if (m_known.ALARM == 1)
         due.alarm = NoteAlarm::nextMinute(m_known.A_TIME, now, m_lastRung);
     return due;
@@ -267,4 +266,11 @@ void NoteForm::reapplyRegionWhileRefreshing()
 {
     if (LauncherRefresh != 0)
         ApplyNoteRegion(this);
+}
+
+// The shape fits the window's size: a refresh of the launcher alone gives
+// the note's tick nothing to do.
+bool NoteForm::hasItsShape() const
+{
+    return mask() == QRegion(NoteRegion(width(), height()));
 }

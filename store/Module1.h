@@ -76,8 +76,9 @@ using MergeProblemHandler = std::function<void(const QString &firstLine, const Q
 void SetMergeProblemHandler(MergeProblemHandler handler);
 
 // Told once per run of failed saves (the first failure after a success or
-// at start), with the file's path and why, in Japanese. The program goes on
-// with what it holds in memory either way.
+// at start), with the file's path and why, in Japanese; told again, with an
+// empty reason, when a save works after them. The program goes on with what
+// it holds in memory either way.
 using SaveProblemHandler = std::function<void(const QString &path, const QString &reason)>;
 void SetSaveProblemHandler(SaveProblemHandler handler);
 

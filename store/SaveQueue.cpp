@@ -165,8 +165,10 @@ void applyOutcomes()
         // made elsewhere.
         if (outcome.merged)
             TellMergedIntoSettingsFile();
-        if (std::any_of(outcome.versions.begin(), outcome.versions.end(), [](std::uint64_t v) { return v != 0; }))
-            store.lastSaveFailed = false;
+        const bool wrote = std::any_of(outcome.versions.begin(), outcome.versions.end(),
+                                       [](std::uint64_t v) { return v != 0; });
+        if (wrote && std::exchange(store.lastSaveFailed, false) && saveProblemHandler)
+            saveProblemHandler(SettingsFilePath(), QString());
     }
 }
 

@@ -7,6 +7,7 @@
 #include "app/Platform.h"
 #include "editor/Form2.h"
 #include "notes/NoteForm.h"
+#include "notes/NoteText.h"
 #include "store/Clock.h"
 
 #include <QApplication>

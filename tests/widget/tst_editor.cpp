@@ -7,7 +7,9 @@
 #include "editor/FontDialog.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -162,6 +164,9 @@ private slots:
     void shouldPressNothingOnEnterOutsideTheButtons();
     void shouldTabOntoTheOptionThatIsOn_data();
     void shouldTabOntoTheOptionThatIsOn();
+    void shouldKeepTheInputMethodOutOfTheAlarmBoxes();
+    void shouldTakeFullWidthDigitsAsDigits_data();
+    void shouldTakeFullWidthDigitsAsDigits();
 };
 
 void TestEditor::shouldOpenAFreeSlotWithNewNoteDefaults()
@@ -593,7 +598,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     fixture.save(NoteSection(3), record);
     NoteForm *note = fixture.showNote(3);
     const QByteArray before = fixture.bytes();
-    const QFont noteFont = child<QLabel>(note, "Label1")->font();
+    const QFont noteFont = child<NoteText>(note, "Label1")->font();
 
     Form2 *screen = fixture.openEditScreen(3);
     child<QPushButton>(screen, "Command3")->click();
@@ -616,7 +621,7 @@ void TestEditor::shouldWriteNothingOnCancel()
     QCOMPARE(EditScreenOpen, 0);
     QCOMPARE(LauncherRefresh, quint8(2));
     QCOMPARE(fixture.bytes(), before);
-    QCOMPARE(child<QLabel>(note, "Label1")->font(), noteFont);
+    QCOMPARE(child<NoteText>(note, "Label1")->font(), noteFont);
 
     screen = fixture.openEditScreen(3);
     QCOMPARE(child<QPlainTextEdit>(screen, "Text1")->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x80));
@@ -733,6 +738,58 @@ void TestEditor::shouldTabOntoTheOptionThatIsOn()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget()->objectName(), alarm ? QStringLiteral("Option1_0") : QStringLiteral("Option1_1"));
+}
+
+// An input method asks a widget whether it takes compositions before it
+// takes a key: the alarm boxes say no, the note's text says yes.
+void TestEditor::shouldKeepTheInputMethodOutOfTheAlarmBoxes()
+{
+    WidgetFixture fixture;
+    Form2 *screen = fixture.openEditScreen(3);
+    const auto takesCompositions = [screen](const char *name) {
+        QInputMethodQueryEvent query(Qt::ImEnabled);
+        QApplication::sendEvent(child<QWidget>(screen, name), &query);
+        return query.value(Qt::ImEnabled).toBool();
+    };
+    for (const char *name : {"Text2", "Text3", "Text4", "Text5"})
+        QVERIFY2(!takesCompositions(name), name);
+    QVERIFY(takesCompositions("Text1"));
+}
+
+void TestEditor::shouldTakeFullWidthDigitsAsDigits_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("arriving");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("typed") << "typed" << "１２" << "12";
+    QTest::newRow("pasted") << "pasted" << "１２" << "12";
+    QTest::newRow("committed by an input method") << "committed" << "３０" << "30";
+    QTest::newRow("mixed, pasted") << "pasted" << "0９" << "09";
+    QTest::newRow("kana refused") << "committed" << "じゅうに" << "";
+}
+
+// Digits that arrive full-width anyway (from the clipboard, or an input
+// method that does not ask) are the digits they are; anything else stays out.
+void TestEditor::shouldTakeFullWidthDigitsAsDigits()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, arriving);
+    QFETCH(QString, shown);
+    WidgetFixture fixture;
+    Form2 *screen = fixture.openEditScreen(3);
+    QLineEdit *hour = field(screen, "Text2");
+    hour->clear();
+    if (how == QLatin1String("typed")) {
+        typeInto(hour, arriving);
+    } else if (how == QLatin1String("pasted")) {
+        QApplication::clipboard()->setText(arriving);
+        hour->paste();
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(arriving);
+        QApplication::sendEvent(hour, &commit);
+    }
+    QCOMPARE(hour->text(), shown);
 }
 
 int main(int argc, char **argv)

@@ -184,7 +184,7 @@ void TestNote::shouldFireOnceInTwoTicksOfTheSameSecond()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 29, 59, 500)));
     NoteForm *note = showArmedNote(fixture, 930);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
     const int sounds = AlarmSound::playRequests();
 
     fixture.setTime(QDateTime(Monday, QTime(9, 30, 0)));
@@ -319,7 +319,7 @@ void TestNote::shouldBlinkAStoredRingingAlarmWithoutSoundOrTopmost()
     record.A_TIME = 930;
     fixture.save(NoteSection(3), record);
     NoteForm *note = fixture.showNote(3);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
     auto *closeMark = child<ImageControl>(note, "Image1");
     const int sounds = AlarmSound::playRequests();
 
@@ -346,7 +346,7 @@ void TestNote::shouldAcknowledgeARingingAlarm()
     QFETCH(int, key);
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 29, 59, 500)));
     NoteForm *note = showArmedNote(fixture, 930);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
     const int sounds = AlarmSound::playRequests();
 
     fixture.setTime(QDateTime(Monday, QTime(9, 30, 0)));
@@ -404,7 +404,7 @@ void TestNote::shouldShowTheAlarmLine()
     record.NAIYOU = stored;
     fixture.save(NoteSection(5), record);
     NoteForm *note = fixture.showNote(5);
-    QCOMPARE(child<QLabel>(note, "Label1")->text(), text);
+    QCOMPARE(child<NoteText>(note, "Label1")->text(), text);
     QCOMPARE(note->accessibleName(), name);
     QVERIFY(!note->accessibleDescription().isEmpty());
     // Every close mark is named; only Form3's shows a tool tip.
@@ -421,7 +421,7 @@ void TestNote::shouldConvertStoredLineBreaks()
     record.NAIYOU = QStringLiteral("会議⇔資料⇔コピー & 配布");
     fixture.save(NoteSection(3), record);
     NoteForm *note = fixture.showNote(3);
-    QCOMPARE(child<QLabel>(note, "Label1")->text(), QStringLiteral("会議\n資料\nコピー & 配布"));
+    QCOMPARE(child<NoteText>(note, "Label1")->text(), QStringLiteral("会議\n資料\nコピー & 配布"));
     QCOMPARE(fixture.load(NoteSection(3)).NAIYOU, record.NAIYOU);
 }
 
@@ -436,7 +436,7 @@ void TestNote::shouldSizeItselfToItsTextAfterTheEditScreen()
     fixture.desktop().reloadNote(4);
 
     NoteForm *note = fixture.note(4);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
     const NoteSettings stored = fixture.load(NoteSection(4));
     QCOMPARE(UseSharedRecord, 0);
     QCOMPARE(stored.YOKO, (label->width() + 35) * 15);
@@ -449,7 +449,7 @@ void TestNote::shouldSizeItselfToItsTextAfterTheEditScreen()
     QCOMPARE(label->text(), QStringLiteral("first line\nsecond, longer line"));
     const QSize labelSize = label->size();
     fixture.desktop().reloadNote(4);
-    QCOMPARE(child<QLabel>(fixture.note(4), "Label1")->size(), labelSize);
+    QCOMPARE(child<NoteText>(fixture.note(4), "Label1")->size(), labelSize);
     QCOMPARE(fixture.load(NoteSection(4)), stored);
 }
 
@@ -493,7 +493,7 @@ void TestNote::shouldStayReachable()
     QVERIFY(QGuiApplication::primaryScreen()->geometry().intersects(visible));
     QCOMPARE(note->pos() != QPoint(stored.x() / 15, stored.y() / 15), moved);
     QCOMPARE(note->width() > stored.width() / 15, grown);
-    const int lineHeight = QFontMetrics(child<QLabel>(note, "Label1")->font()).height();
+    const int lineHeight = QFontMetrics(child<NoteText>(note, "Label1")->font()).height();
     QVERIFY(note->width() >= 35 && note->height() >= lineHeight + 20);
 
     // The next tick writes where the note really is.
@@ -573,7 +573,7 @@ void TestNote::shouldWriteItselfBackWhenItsSectionIsGone()
     fixture.save(NoteSection(3), noteRecord());
     NoteForm *note = fixture.showNote(5);
     fixture.showNote(3);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
 
     QFile::remove(fixture.path());
     if (!damaged.isEmpty())
@@ -645,7 +645,7 @@ void TestNote::shouldTakeWhatAnotherMachineWrote()
     record.A_TIME = 930;
     fixture.save(NoteSection(3), record);
     QPointer<NoteForm> note = fixture.showNote(3);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
     note->Timer1_Timer();
     const int sounds = AlarmSound::playRequests();
 
@@ -715,7 +715,7 @@ void TestNote::shouldKeepADragMadeWhileTheFileChanged()
     const NoteSettings written = fixture.load(NoteSection(3));
     QCOMPARE(QPoint(written.POJIX, written.POJIY), (before + QPoint(30, 20)) * 15);
     QCOMPARE(written.NAIYOU, QStringLiteral("from the laptop"));
-    QCOMPARE(child<QLabel>(note, "Label1")->text(), QStringLiteral("from the laptop"));
+    QCOMPARE(child<NoteText>(note, "Label1")->text(), QStringLiteral("from the laptop"));
 }
 
 // A sync program leaves another machine's version beside the file: once it
@@ -754,7 +754,7 @@ void TestNote::shouldDragOnlyWithTheLeftButton()
     QCOMPARE(note->pos(), start);
 
     // Pressed on the text, the drag still moves the note.
-    drag(child<QLabel>(note, "Label1"), QPoint(2, 2), QPoint(30, 40), Qt::LeftButton);
+    drag(child<NoteText>(note, "Label1"), QPoint(2, 2), QPoint(30, 40), Qt::LeftButton);
     QCOMPARE(note->pos(), start + QPoint(30, 40));
     note->Timer1_Timer();
     QCOMPARE(fixture.load(NoteSection(3)).POJIX, (start.x() + 30) * 15);
@@ -784,7 +784,7 @@ void TestNote::shouldLetPressesThroughItsTextWhileTheMouseIsOverIt()
     WidgetFixture fixture;
     fixture.save(NoteSection(3), noteRecord());
     NoteForm *note = fixture.showNote(3);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
 
     sendMouse(label, QEvent::MouseMove, QPoint(1, 1), Qt::NoButton, Qt::NoButton);
     QVERIFY(!label->isEnabled());
@@ -883,7 +883,7 @@ void TestNote::shouldOpenTheEditScreenOnDoubleClick()
     if (key)
         QTest::keyClick(note, Qt::Key(key));
     else
-        doubleClick(child<QLabel>(note, "Label1"), QPoint(2, 2));
+        doubleClick(child<NoteText>(note, "Label1"), QPoint(2, 2));
 
     QVERIFY(fixture.editScreen());
     QCOMPARE(EditScreenOpen, 1);

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -106,6 +107,7 @@ private slots:
     void shouldHangUpOnCallersThatSayNothingSensible_data();
     void shouldHangUpOnCallersThatSayNothingSensible();
     void shouldNotWaitForASilentCaller();
+    void shouldKeepCallingACopyBusyWithOtherCallers();
 };
 
 void TestSingleCopy::shouldRefuseASecondCopy()
@@ -300,6 +302,32 @@ void TestSingleCopy::shouldNotWaitForASilentCaller()
             std::async(std::launch::async, [] { return SingleInstance::askForNewNote("after", 5000); });
     QCOMPARE(answerOf(next), SingleInstance::NewNoteAnswer::Opened);
     QCOMPARE(answerOf(silent), QByteArray());
+}
+
+// Twenty callers that hold the line saying nothing fill every place the copy
+// keeps for callers; a request for a new note is hung up on until their time
+// is up, and is made again until it gets through.
+void TestSingleCopy::shouldKeepCallingACopyBusyWithOtherCallers()
+{
+    WidgetFixture fixture;
+    QVERIFY(fixture.launcher().Form_Load());
+    const QByteArray path = QFile::encodeName(SingleInstance::folder() + QStringLiteral("/nopi.socket"));
+    sockaddr_un address {};
+    QVERIFY(SingleInstance::socketAddress(path, address));
+    std::vector<int> silent;
+    for (int i = 0; i < 20; ++i) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        silent.push_back(fd);
+        QCoreApplication::processEvents();
+    }
+    std::future<SingleInstance::NewNoteAnswer> call =
+            std::async(std::launch::async, [] { return SingleInstance::askForNewNote("busy", 5000); });
+    QCOMPARE(answerOf(call), SingleInstance::NewNoteAnswer::Opened);
+    QVERIFY(fixture.editScreen());
+    QCOMPARE(child<QPlainTextEdit>(fixture.editScreen(), "Text1")->toPlainText(), QStringLiteral("busy"));
+    for (const int fd : silent)
+        close(fd);
 }
 
 QTEST_MAIN(TestSingleCopy)

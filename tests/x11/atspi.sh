@@ -19,25 +19,10 @@ ARROW=$(printf '⇔' | iconv -f UTF-8 -t CP932)
     note_section 3 1 8454143 6000 3000 3000 1500 1 930 "buy milk${ARROW}and bread"
 } > "$INI"
 
-BUS_PID=""
-BUS_LAUNCHER_PID=""
-stop_buses_then_clean_up() {
-    local status=$?
-    stop_pid "$BUS_LAUNCHER_PID"
-    stop_pid "$BUS_PID"
-    (exit "$status")
-    cleanup
-}
-trap stop_buses_then_clean_up EXIT
-
 start_display
-dbus-daemon --session --fork --nopidfile --print-address=3 --print-pid=4 3> "$WORK/bus.address" 4> "$WORK/bus.pid"
-BUS_PID=$(cat "$WORK/bus.pid")
-export DBUS_SESSION_BUS_ADDRESS
-DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$WORK/bus.address")
-require "the test's session bus runs" 5 test -n "$DBUS_SESSION_BUS_ADDRESS"
+start_session_bus
 "$BUS_LAUNCHER" --launch-immediately >> "$WORK/at-spi.log" 2>&1 &
-BUS_LAUNCHER_PID=$!
+HELPER_PIDS+=("$!")
 accessibility_bus_up() { dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress > /dev/null 2>&1; }
 require "the accessibility bus answers" 10 accessibility_bus_up
 

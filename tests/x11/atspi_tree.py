@@ -124,6 +124,16 @@ for caption in ["ＯＫ", "Cancel", "Color", "Font"]:
     check("the button %s is named what it shows and can be pressed" % caption, presses(editor, caption))
 fields = [node for node in walk(editor) if node.getRoleName() == "text"]
 check("every field has a name (%d fields)" % len(fields), len(fields) == 5 and all(node.name for node in fields))
+alarm = next((node for node in walk(editor) if node.name == "アラーム"), None)
+row = [child.name for child in alarm] if alarm is not None else []
+check("the alarm panel's controls come as they are seen, left to right (%s)" % " ".join(row),
+      row == ["アラーム OFF", "アラーム ON", "アラームの時", "：", "アラームの分", "日付を指定", "アラームの月", "/",
+              "アラームの日"])
+check("no label describes itself with another control's tool tip",
+      all(not node.description for node in walk(editor) if node.getRoleName() == "label"))
+focused = lambda: [node.name for node in walk(editor) if has(node, pyatspi.STATE_FOCUSED)]
+wait_for(lambda: focused() == ["付箋紙の文章"], 5)
+check("one object has the focus, the text box (%s)" % focused(), focused() == ["付箋紙の文章"])
 
 press(button(editor, "Font"))
 dialog = wait_for(lambda: top("dialog", lambda name: name.startswith("フォントの変更")))

@@ -53,6 +53,8 @@ after_fault() {
 
 ini_get_is() { [ "$(ini_get "$1" "$2")" = "$3" ]; }
 
+no_problem_box() { [ -z "$(problem_box_ids)" ]; }
+
 close_problem_boxes() {
     local id
     for id in $(problem_box_ids); do
@@ -102,8 +104,13 @@ chmod 444 "$INI"
 drag 760 $(($(form5_y) + 40)) 0 30
 after_fault "read-only file"
 eventually "read-only file: the failure is told in a message box" 5 has_problem_box
-close_problem_boxes
+moved_to=$(($(form5_y) * 15))
 chmod 644 "$INI"
+# Saves are tried again every two seconds; the box says they fail only as
+# long as they do.
+eventually "read-only file, writable again: the drag is saved within 3 s" 3 ini_num_is FORM5 POJIY "$moved_to"
+eventually "and the message box goes by itself" 2 no_problem_box
+close_problem_boxes
 one_change "read-only file"
 
 # ---- Its folder read-only -----------------------------------------------------------

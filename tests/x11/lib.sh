@@ -29,6 +29,9 @@ mkdir -m 700 "$WORK/runtime"
 
 FAILS=0
 XVFB_PID=""
+# What a test starts beside the display (a session bus, an input method),
+# ended after it, the last started first.
+HELPER_PIDS=()
 OPENBOX_PID=""
 NOPI_PID=""
 NOPI_STATUS=""
@@ -70,11 +73,14 @@ stop_display() {
 }
 
 cleanup() {
-    local status=$?
+    local status=$? i
     if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
         diagnose
     fi
     stop_display
+    for ((i = ${#HELPER_PIDS[@]} - 1; i >= 0; i--)); do
+        stop_pid "${HELPER_PIDS[i]}"
+    done
     if [ "$status" -ne 0 ] || [ "$FAILS" -ne 0 ]; then
         local log
         for log in "$WORK"/*.log; do
@@ -374,6 +380,16 @@ problem_box_ids() { viewable_windows | awk '$1 == "NopiProblem" { print $2 }'; }
 has_problem_box() { [ -n "$(problem_box_ids)" ] && window_titled Nopi > /dev/null; }
 
 active_is() { [ "$(xdotool getactivewindow 2> /dev/null)" = "$1" ]; }
+
+# viewable_top_level: the ids of the windows mapped straight on the root,
+# the window manager's frames and menus among them.
+viewable_top_level() {
+    local id
+    for id in $(xwininfo -root -children 2> /dev/null | awk '$1 ~ /^0x/ { print $1 }'); do
+        xwininfo -id "$id" 2> /dev/null | grep -q 'Map State: IsViewable' && echo "$id"
+    done
+}
+
 pid_gone() { ! kill -0 "$1" 2> /dev/null; }
 
 # second_start NAME: starts the program again beside the running copy and
@@ -786,3 +802,6 @@ settled_picture() {
     done
     return 1
 }
+
+# A session bus and an input method, for the tests that need them.
+. "$(dirname "${BASH_SOURCE[0]}")/lib_services.sh"

@@ -74,10 +74,26 @@ eventually "Esc closes the edit screen" 5 lacks_window Form2
 head -c 70000 /dev/zero | tr '\0' 'x' > "$WORK/long.txt"
 NEW_NOTE_INPUT=$WORK/long.txt new_note long -
 expect_eq "a text longer than a note takes: exit 1" 1 "$STATUS"
-whole_line_of_x() { awk 'length($0) == 70000 && /^x+$/ { found = 1 } END { exit !found }' "$1"; }
-check "the whole text is on standard error" whole_line_of_x "$WORK/long.err"
+line_of_x() { awk -v n="$2" 'length($0) == n && /^x+$/ { found = 1 } END { exit !found }' "$1"; }
+check "its first 64 KiB are on standard error, and no more" line_of_x "$WORK/long.err" 65536
 check "with the reason" grep -q "longer than a note takes" "$WORK/long.err"
 check "no edit screen opens for it" holds_for 1 lacks_window Form2
+
+# An endless text: the command reads no more than a note takes, and ends.
+endless() {
+    yes | nopi_env /usr/bin/time -f %M -o "$WORK/endless.kib" "$NOPI" --new-note - > /dev/null 2> "$WORK/endless.err"
+    echo "${PIPESTATUS[1]}" > "$WORK/endless.status"
+}
+endless &
+endless_pid=$!
+check "yes | nopi --new-note -: it ends within 2 s" wait_until 2 pid_gone "$endless_pid"
+kill "$endless_pid" 2> /dev/null
+wait "$endless_pid" 2> /dev/null
+expect_eq "with exit status 1" 1 "$(cat "$WORK/endless.status" 2> /dev/null)"
+# time says its child's status first when it is not 0, then the figure.
+check "holding under 100 MB" test "$(tail -n 1 "$WORK/endless.kib" 2> /dev/null || echo 999999)" -lt 102400
+check "with the reason, then the first 64 KiB of the text" \
+    test "$(grep -c '^y$' "$WORK/endless.err")" = 32768 -a "$(head -c 300 "$WORK/endless.err" | grep -c 'longer than a note takes')" = 1
 
 check "the running copy listens on its socket" test -S "$WORK/runtime/nopi.socket"
 stop_pid "$NOPI_PID"
