@@ -275,7 +275,7 @@ void TestNote::shouldNotRingACrossingStoppedElsewhere()
 {
     WidgetFixture fixture(QDateTime(Monday, QTime(9, 29, 58)));
     NoteForm *note = showArmedNote(fixture, 930);
-    auto *label = child<QLabel>(note, "Label1");
+    auto *label = child<NoteText>(note, "Label1");
     note->Timer1_Timer();
     const int sounds = AlarmSound::playRequests();
     // The other machine's ring and stop of the day's 09:30, at `at` by its
@@ -738,7 +738,7 @@ void TestNote::shouldShowWhatAConflictCopyBrings()
     copy.write(QByteArray::fromStdString(SectionText("FORM3", elsewhere, stamp)));
     copy.close();
 
-    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(note, "Label1")->text(), QStringLiteral("from the laptop"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(child<NoteText>(note, "Label1")->text(), QStringLiteral("from the laptop"), 15000);
     QVERIFY(!copy.exists());
     qunsetenv("XDG_STATE_HOME");
 }
