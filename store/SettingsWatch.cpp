@@ -57,8 +57,6 @@ public:
     {
         m_changed = std::move(changed);
         arm();
-        // Copies a sync program left while Nopi was not running.
-        MergeConflictCopies();
     }
 
     void tell()
@@ -79,13 +77,21 @@ public:
         // The folders see a file replaced, created or deleted; the file itself
         // (through a link, its target) sees a write in place and new times.
         // Adding a watch again is harmless: the kernel keeps one per inode.
+        std::vector<int> folders;
         for (const std::string &file : {path, target}) {
             watched = addWatch(folderOf(file), IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CLOSE_WRITE
                                                        | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR,
-                               wanted)
+                               folders)
                     && watched;
             m_names.push_back(nameOf(file));
         }
+        // A folder watched from now on (at start, another file, a folder
+        // that appeared) may already hold conflict copies nobody told of.
+        const bool newFolder = std::any_of(folders.begin(), folders.end(), [this](int wd) {
+            return std::find(m_folders.begin(), m_folders.end(), wd) == m_folders.end();
+        });
+        m_folders = folders;
+        wanted = std::move(folders);
         addWatch(path, IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF, wanted);
         // Only watches of a path no longer ours go; removing one still wanted
         // would lose what happens until it is added back.
@@ -94,6 +100,8 @@ public:
                 inotify_rm_watch(m_fd, wd);
         }
         m_watches = std::move(wanted);
+        if (newFolder)
+            OtherVersionsArriving(true);
         struct statfs info {};
         const bool remote = statfs(folderOf(target).c_str(), &info) == 0 && IsRemoteFileSystem(long(info.f_type));
         if (!watched || remote)
@@ -195,6 +203,7 @@ private:
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::vector<int> m_watches;
+    std::vector<int> m_folders;
     std::vector<std::string> m_names;
     QTimer m_settle;
     QTimer m_poll;
