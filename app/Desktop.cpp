@@ -3,9 +3,11 @@
 
 #include "app/Form1.h"
 #include "desktop/ImageControl.h"
+#include "desktop/WindowAnnouncer.h"
 #include "desktop/WindowProcedures.h"
 #include "desktop/X11.h"
 #include "editor/Form2.h"
+#include "notes/NoteAccessible.h"
 #include "notes/NoteForm.h"
 #include "store/Module1.h"
 #include "ui/Definitions.h"
@@ -25,13 +27,14 @@ QAccessibleInterface *accessibleWindow(const QString &className, QObject *object
     if (className == QLatin1String("Form1") || className == QLatin1String("NoteForm")
         || className == QLatin1String("Form2"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
-    return nullptr;
+    return NoteAccessibleInterface(className, object);
 }
 
 std::unique_ptr<Form1> makeLauncher()
 {
     // Before any window exists: a window keeps the interface first made for it.
     QAccessible::installFactory(accessibleWindow);
+    AnnounceActiveWindowOnce();
     return std::make_unique<Form1>();
 }
 

@@ -29,11 +29,10 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     setMouseTracking(true);
     // Its tool tip is its only word; it must show whichever window is active.
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    // The keys work on the window itself; none of its pictures takes the focus.
+    // The keys work on the window itself; none of its pictures takes the
+    // focus. Named its own focus, it takes the focus whenever it is activated.
     setFocusPolicy(Qt::StrongFocus);
-    // Its accessible name is its caption.
-    setAccessibleDescription(QStringLiteral("付箋紙のランチャー。Enter キーか Space キーで新しい付箋紙を作ります。"
-                                            "Tab キーで付箋紙へ移ります。"));
+    setFocus();
     resize(PixelsFromTwips(Def::FullWidth, TwipsPerPixelX()), PixelsFromTwips(Def::Height, TwipsPerPixelY()));
 
     // The client strip carries the card as its background picture; the frame
@@ -70,6 +69,8 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     // It takes no clicks; a disabled label would draw its picture grey.
     Image2->setAttribute(Qt::WA_TransparentForMouseEvents);
     Image2->hide();
+
+    setWidthTwips(Def::FullWidth);
 
     Timer1.setInterval(Def::Timer1Interval);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -131,6 +132,17 @@ void Form1::comeForward()
 void Form1::setWidthTwips(int twips)
 {
     resize(PixelsFromTwips(twips, TwipsPerPixelX()), height());
+    // Narrowed with every slot in use, the launcher cuts its new-note button
+    // off; a screen reader must not offer it meanwhile. Its accessible name
+    // is its caption.
+    const bool offered = LauncherRegion(width(), height()).intersects(Picture1->geometry().translated(m_client->pos()));
+    Picture1->setVisible(offered);
+    Picture1->setEnabled(offered);
+    setAccessibleDescription(offered ? QStringLiteral("付箋紙のランチャー。Enter キーか Space キーで新しい付箋紙を作ります。"
+                                                      "Tab キーで付箋紙へ移ります。")
+                                     : QStringLiteral("付箋紙のランチャー。付箋紙は 15 枚すべて使われています。"
+                                                      "新しい付箋紙は、どれかを捨てると作れます。"
+                                                      "Tab キーで付箋紙へ移ります。"));
 }
 
 int Form1::widthTwips() const

@@ -5,6 +5,7 @@
 #include "desktop/UserPlacement.h"
 #include "desktop/WindowProcedures.h"
 #include "notes/AlarmSound.h"
+#include "notes/NoteAccessible.h"
 #include "notes/NoteAlarm.h"
 #include "notes/NoteText.h"
 #include "store/AlarmTime.h"
@@ -75,8 +76,11 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     // is active: notes are looked at while the user works elsewhere.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setMouseTracking(true);
-    // The note itself takes the keyboard; none of its parts does.
+    // The note itself takes the keyboard; none of its parts does. Named its
+    // own focus before it is ever active, it takes the focus each time it is
+    // activated, whichever window had it last.
     setFocusPolicy(Qt::StrongFocus);
+    setFocus();
     resize(PixelsFromTwips(design.client).size() + QSize(2 * frame, 2 * frame));
 
     m_client = new QWidget(this);
@@ -105,6 +109,8 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::WindowText, QColor::fromRgb(Definitions::Note::TextColor));
     Label1->setPalette(palette);
+
+    m_alert = new AlarmAlert(this);
 
     KeepOutOfTaskbar(this);
     ClearCaptionAndIcon(this);
@@ -188,6 +194,9 @@ void NoteForm::describeForAccessibility(const NoteSettings &record)
     const QString line = firstLine(record.NAIYOU).trimmed();
     setAccessibleName(line.isEmpty() ? QStringLiteral("付箋紙") : line);
     m_spokenAlarm = record.ALARM != 0 ? shownText(AlarmTime::alarmLine(record.A_TIME)) : QString();
+    QString time = m_spokenAlarm;
+    time.remove(QLatin1Char('<')).remove(QLatin1Char('>'));
+    m_alertName = QStringLiteral("アラーム %1 — %2").arg(time, line.isEmpty() ? QStringLiteral("付箋紙") : line);
     announceRinging(record.ALARM == 2);
 }
 
@@ -202,6 +211,13 @@ void NoteForm::announceRinging(bool ringing)
         description += QStringLiteral("。Enter キーで編集します");
     setAccessibleDescription(description + QStringLiteral("。Ctrl+D キーで捨てます。Ctrl+N キーで新しい付箋紙、"
                                                           "Tab キーで次のウィンドウへ移ります。"));
+    // The alert is heard wherever the user is typing; the note's own
+    // description only once it has the focus.
+    if (ringing)
+        m_alert->ring(m_alertName, QStringLiteral("付箋紙のアラームが鳴っています。付箋紙で Enter キーを押すか、"
+                                                  "ダブルクリックで止めます。"));
+    else
+        m_alert->stop();
 }
 
 // A note is never smaller than its close mark and one line of its text, so a

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class AlarmAlert;
 class ImageControl;
 class NoteText;
 
@@ -95,6 +96,8 @@ private:
     bool m_closing = false;
     // The alarm as a screen reader says it; empty without an alarm.
     QString m_spokenAlarm;
+    QString m_alertName;
+    AlarmAlert *m_alert = nullptr;
     QWidget *m_client = nullptr;
     NoteText *Label1 = nullptr;
     ImageControl *Image1 = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "notes/NoteText.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QPainter>
 #include <QRawFont>
@@ -8,6 +9,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -43,7 +45,7 @@ NoteText::NoteText(QWidget *parent) : QWidget(parent)
 
 void NoteText::setText(const QString &text)
 {
-    m_text = text;
+    const QString before = std::exchange(m_text, text);
     m_lineEnds.clear();
     for (qsizetype at = m_text.indexOf(QLatin1Char('\n')); at >= 0; at = m_text.indexOf(QLatin1Char('\n'), at + 1))
         m_lineEnds.push_back(at);
@@ -59,8 +61,11 @@ void NoteText::setText(const QString &text)
     }
     m_direction = m_text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
     m_drawnWhole = m_direction == Qt::RightToLeft || m_text.contains(QChar(0x9C));
-    setAccessibleName(m_text);
     textOrFontChanged();
+    if (QAccessible::isActive() && before != m_text) {
+        QAccessibleTextUpdateEvent event(this, 0, before, m_text);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 QSize NoteText::sizeHint() const
