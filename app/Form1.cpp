@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
 
+#include "desktop/FocusMark.h"
 #include "desktop/ImageControl.h"
 #include "desktop/UserPlacement.h"
 #include "desktop/WindowProcedures.h"
@@ -71,6 +72,7 @@ Form1::Form1() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     Image2->hide();
 
     setWidthTwips(Def::FullWidth);
+    new FocusMark(this, [this] { return LauncherRegion(width(), height()); });
 
     Timer1.setInterval(Def::Timer1Interval);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -250,6 +252,10 @@ void Form1::mouseMoveEvent(QMouseEvent *)
 
 void Form1::keyPressEvent(QKeyEvent *event)
 {
+    // Moved by keys, as by a drag, the launcher's place is saved with the
+    // next new note.
+    if (PlaceByKey(this, event, false))
+        return;
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     const bool press = plain
                        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter

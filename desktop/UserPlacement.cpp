@@ -7,8 +7,10 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QHash>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -27,6 +29,11 @@ constexpr int LateNoticeMs = 1000;
 constexpr int SettleMs = 150;
 // A grab that moved nothing for this long is taken as over.
 constexpr int ForgottenGrabMs = 30000;
+// Keys that move or resize a window are one action until they rest this long.
+constexpr int KeysRestMs = 1000;
+// A step of those keys, and the largest window X11 can make.
+constexpr int KeyStepPx = 10;
+constexpr int LargestWindowPx = 32767;
 
 // How the user is placing one watched window, kept on the window itself.
 class PlacementState : public QObject
@@ -80,12 +87,22 @@ public:
         m_settle.start();
     }
 
+    // A step of a move or resize by the program's own keys, made by `step`.
+    void keyed(const std::function<void()> &step)
+    {
+        actionStarted();
+        keying = true;
+        step();
+        m_keys.start();
+        acted();
+    }
+
     bool userActive() const
     {
         return placing() || !m_lateNotices.hasExpired();
     }
 
-    bool placing() const { return looping || pointerGrabbed || keyboardGrabbed; }
+    bool placing() const { return looping || pointerGrabbed || keyboardGrabbed || keying; }
 
     bool take()
     {
@@ -107,6 +124,7 @@ public:
     bool looping = false;          // our own drag or resize loop runs
     bool pointerGrabbed = false;   // the window manager holds the pointer (a move or resize of its own)
     bool keyboardGrabbed = false;  // it holds the keyboard taken from this window (a move by keys or menu)
+    bool keying = false;           // our own keys move or resize it
 
 private:
     explicit PlacementState(QWidget *window) : QObject(window), m_window(window)
@@ -114,6 +132,12 @@ private:
         m_settle.setSingleShot(true);
         m_settle.setInterval(SettleMs);
         connect(&m_settle, &QTimer::timeout, this, [this] { settled(); });
+        m_keys.setSingleShot(true);
+        m_keys.setInterval(KeysRestMs);
+        connect(&m_keys, &QTimer::timeout, this, [this] {
+            keying = false;
+            actionEnded();
+        });
     }
 
     void settled()
@@ -153,6 +177,7 @@ private:
     QDeadlineTimer m_lateNotices;
     QDeadlineTimer m_lastAct;
     QTimer m_settle;
+    QTimer m_keys;
 };
 
 // Follows the pointer with a left button held, application-wide, until the
@@ -377,6 +402,45 @@ void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edge
     if (startWindowManagerResize(window, press->globalPosition().toPoint(), edges))
         return;
     PointerLoop::start(window, press, PointerLoop::Kind::Resize, edges);
+}
+
+bool PlaceByKey(QWidget *window, const QKeyEvent *key, bool resizable)
+{
+    QPoint step;
+    switch (key->key()) {
+    case Qt::Key_Left: step = {-KeyStepPx, 0}; break;
+    case Qt::Key_Right: step = {KeyStepPx, 0}; break;
+    case Qt::Key_Up: step = {0, -KeyStepPx}; break;
+    case Qt::Key_Down: step = {0, KeyStepPx}; break;
+    default: return false;
+    }
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    QRect place = window->geometry();
+    if (modifiers == Qt::AltModifier) {
+        place.translate(step);
+        // What shows of the window stays on some screen.
+        const QRect shown = (window->mask().isEmpty() ? window->rect() : window->mask().boundingRect())
+                                    .translated(place.topLeft());
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        if (std::none_of(screens.begin(), screens.end(),
+                         [&shown](const QScreen *screen) { return screen->geometry().intersects(shown); }))
+            return true;
+    } else if (resizable && modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        place.setSize((place.size() + QSize(step.x(), step.y()))
+                              .expandedTo(window->minimumSize())
+                              .boundedTo(window->maximumSize())
+                              .boundedTo(QSize(LargestWindowPx, LargestWindowPx)));
+    } else {
+        return false;
+    }
+    if (place == window->geometry())
+        return true;
+    const auto placeWindow = [window, place] { window->setGeometry(place); };
+    if (PlacementState *state = PlacementState::of(window))
+        state->keyed(placeWindow);
+    else
+        placeWindow();
+    return true;
 }
 
 void WatchUserPlacement(QWidget *window, std::function<void()> placed)

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class QMouseEvent;
 class QWidget;
 
@@ -28,6 +29,15 @@ void StartWindowResize(QWidget *window, const QMouseEvent *press, Qt::Edges edge
 // `placed` is called once the user has finished such a move or resize and the
 // window system has settled, never while the user is still at it.
 void WatchUserPlacement(QWidget *window, std::function<void()> placed);
+// Alt+arrows move the window 10 pixels and, where it may be resized,
+// Ctrl+Shift+arrows make it 10 pixels wider, narrower, taller or shorter,
+// within its smallest and largest size; a move that would take it wholly off
+// every screen is not made. None of the desktops' own keys is one of these:
+// GNOME, KDE Plasma, Xfce and openbox bind Ctrl+Alt, Super, Shift+Alt and
+// Ctrl+Shift+Alt with the arrows. True when the key was one of them. The
+// place counts as the user's once the keys have rested a second, so a run of
+// presses is one move.
+bool PlaceByKey(QWidget *window, const QKeyEvent *key, bool resizable);
 // Counts the window's present place and size as the user's (the program
 // pulling an unreachable window back, or mending an impossible size).
 void MarkUserPlacement(QWidget *window);

@@ -9,9 +9,10 @@
 
 namespace {
 
-// A screen reader speaks an alert that appears; Qt's AT-SPI bridge passes on
-// no other announcement.
-constexpr QAccessible::Role AlertRole = QAccessible::AlertMessage;
+// Qt's AT-SPI bridge drops the Alert event; what a screen reader hears is an
+// object appearing. Orca speaks one whose role is a notification wherever the
+// focus is; an alert message (an "alert" to AT-SPI) it takes in silence.
+constexpr QAccessible::Role AlertRole = QAccessible::Notification;
 
 // The note's text as it shows: lines as drawn, never wrapped, read-only.
 class NoteTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface
@@ -53,6 +54,42 @@ public:
     }
 
     int characterCount() const override { return int(shown().size()); }
+
+    // Lines as they show, each with the line break that ends it; Qt's own
+    // answer is the whole text.
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int *startOffset,
+                         int *endOffset) const override
+    {
+        if (!isLine(type))
+            return QAccessibleTextInterface::textAtOffset(offset, type, startOffset, endOffset);
+        return lineAt(offset, startOffset, endOffset);
+    }
+
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int *startOffset,
+                             int *endOffset) const override
+    {
+        if (!isLine(type))
+            return QAccessibleTextInterface::textBeforeOffset(offset, type, startOffset, endOffset);
+        lineAt(offset, startOffset, endOffset);
+        if (*startOffset <= 0) {
+            *startOffset = *endOffset = -1;
+            return QString();
+        }
+        return lineAt(*startOffset - 1, startOffset, endOffset);
+    }
+
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int *startOffset,
+                            int *endOffset) const override
+    {
+        if (!isLine(type))
+            return QAccessibleTextInterface::textAfterOffset(offset, type, startOffset, endOffset);
+        lineAt(offset, startOffset, endOffset);
+        if (*endOffset < 0 || *endOffset >= characterCount()) {
+            *startOffset = *endOffset = -1;
+            return QString();
+        }
+        return lineAt(*endOffset, startOffset, endOffset);
+    }
 
     QString attributes(int, int *startOffset, int *endOffset) const override
     {
@@ -105,6 +142,24 @@ public:
 
 private:
     const QString &shown() const { return static_cast<NoteText *>(widget())->text(); }
+
+    static bool isLine(QAccessible::TextBoundaryType type)
+    {
+        return type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary;
+    }
+
+    QString lineAt(int offset, int *startOffset, int *endOffset) const
+    {
+        const QString &all = shown();
+        if (all.isEmpty() || offset < 0 || offset > all.size()) {
+            *startOffset = *endOffset = -1;
+            return QString();
+        }
+        const qsizetype end = all.indexOf(QLatin1Char('\n'), offset);
+        *startOffset = int(lineStart(qMin(qsizetype(offset), all.size())));
+        *endOffset = end < 0 ? int(all.size()) : int(end + 1);
+        return all.mid(*startOffset, *endOffset - *startOffset);
+    }
     QFontMetrics metrics() const { return QFontMetrics(widget()->font()); }
 
     qsizetype lineStart(qsizetype offset) const

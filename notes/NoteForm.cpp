@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "notes/NoteForm.h"
 
+#include "desktop/FocusMark.h"
 #include "desktop/ImageControl.h"
 #include "desktop/UserPlacement.h"
 #include "desktop/WindowProcedures.h"
@@ -111,6 +112,7 @@ NoteForm::NoteForm(int slot, QWidget *parent)
     Label1->setPalette(palette);
 
     m_alert = new AlarmAlert(this);
+    new FocusMark(this, [this] { return NoteRegion(width(), height()); });
 
     KeepOutOfTaskbar(this);
     ClearCaptionAndIcon(this);
@@ -321,6 +323,10 @@ void NoteForm::keyPressEvent(QKeyEvent *event)
     Forms *forms = Forms::instance();
     if (forms)
         forms->keyboardUsedIn(this);
+    // Moved or resized by keys, the note is written once the keys rest, as
+    // after a drag.
+    if (PlaceByKey(this, event, true))
+        return;
     // Enter is the keyboard's double-click: it opens the edit screen, or
     // stops a ringing alarm. Ctrl+D is a click on the close mark; no other
     // key throws a note away. A held key acts once: Enter stops a ringing

@@ -3,6 +3,8 @@
 // notes, and what a screen reader is told of every window.
 
 #include "WidgetFixture.h"
+#include "desktop/UserPlacement.h"
+#include "desktop/WindowProcedures.h"
 #include "desktop/ImageControl.h"
 #include "editor/FontDialog.h"
 
@@ -48,6 +50,12 @@ private slots:
     void shouldPutTextHandedOverAsTyped();
     void shouldShowScreenReadersFramesAndButtons();
     void shouldAnnounceARingingAlarm();
+    void shouldReadANotesTextByLines();
+    void shouldNotOfferTheNewNoteButtonWithEveryNoteInUse();
+    void shouldMarkTheFocusAfterAKeyOnly();
+    void shouldPlaceWindowsWithKeys_data();
+    void shouldPlaceWindowsWithKeys();
+    void shouldWriteAPlaceMadeWithKeysOnceTheyRest();
     void shouldLabelTheFontDialogsLists();
 };
 
@@ -247,20 +255,205 @@ void TestKeys::shouldAnnounceARingingAlarm()
     QVERIFY(armed.contains(QStringLiteral("<09:30>")));
     QVERIFY(!armed.contains(QStringLiteral("鳴っています")));
 
-    // Qt tells a screen reader of every change of the description.
+    // Qt tells a screen reader of every change of the description; the
+    // alert appears wherever the user is, drawn nowhere.
+    auto *alert = child<QWidget>(note, "alarmAlert");
+    QVERIFY(alert->isHidden());
+    const QImage quiet = note->grab().toImage();
     fixture.setTime(QDateTime(Monday, QTime(9, 30, 0)));
     note->Timer1_Timer();
     QCOMPARE(fixture.load(NoteSection(3)).ALARM, 2);
     QVERIFY(note->accessibleDescription().contains(QStringLiteral("<09:30> が鳴っています")));
+    QVERIFY(!alert->isHidden());
+    QAccessibleInterface *announced = accessible(alert);
+    QCOMPARE(announced->role(), QAccessible::Notification);
+    QCOMPARE(announced->text(QAccessible::Name), QStringLiteral("アラーム 09:30 — memo"));
+    QVERIFY(announced->text(QAccessible::Description).contains(QStringLiteral("ダブルクリック")));
+    QVERIFY(alert->size().isEmpty());
+    note->findChild<NoteText *>()->setVisible(true);
+    QCOMPARE(note->grab().toImage(), quiet);
 
     press(note, Qt::Key_Return);
     QCOMPARE(fixture.load(NoteSection(3)).ALARM, 1);
     QCOMPARE(note->accessibleDescription(), armed);
+    QVERIFY(alert->isHidden());
 
     // A note that was ringing when the program ended says so when it opens.
     record.ALARM = 2;
     fixture.save(NoteSection(5), record);
     QVERIFY(fixture.showNote(5)->accessibleDescription().contains(QStringLiteral("鳴っています")));
+}
+
+void TestKeys::shouldReadANotesTextByLines()
+{
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    record.ALARM = 1;
+    record.A_TIME = 12250930;
+    record.NAIYOU = QStringLiteral("buy milk⇔and\tbread");
+    fixture.save(NoteSection(3), record);
+    NoteForm *note = fixture.showNote(3);
+    note->show();
+
+    // The lines as they show, the alarm's first; its name is no copy of them.
+    QAccessibleInterface *text = accessible(note->findChild<NoteText *>());
+    QCOMPARE(text->role(), QAccessible::StaticText);
+    QVERIFY(text->state().readOnly);
+    QVERIFY(text->text(QAccessible::Name).isEmpty());
+    QAccessibleTextInterface *lines = text->textInterface();
+    QVERIFY(lines);
+    const QString shown = QStringLiteral("12/25 <09:30>\nbuy milk\nand\tbread");
+    QCOMPARE(lines->text(0, lines->characterCount()), shown);
+    int start = 0;
+    int end = 0;
+    const int inMilk = int(shown.indexOf(QLatin1String("milk")));
+    QCOMPARE(lines->textAtOffset(inMilk, QAccessible::LineBoundary, &start, &end), QStringLiteral("buy milk\n"));
+    QCOMPARE(lines->textBeforeOffset(inMilk, QAccessible::LineBoundary, &start, &end),
+             QStringLiteral("12/25 <09:30>\n"));
+    QCOMPARE(lines->textAfterOffset(inMilk, QAccessible::LineBoundary, &start, &end), QStringLiteral("and\tbread"));
+    QCOMPARE(lines->textAfterOffset(int(shown.size()) - 1, QAccessible::LineBoundary, &start, &end), QString());
+    QCOMPARE(lines->textAtOffset(inMilk, QAccessible::WordBoundary, &start, &end), QStringLiteral("milk"));
+
+    // Each character is where it is drawn, and found there again: after
+    // the tab too, on the third line.
+    const int afterTab = int(shown.indexOf(QLatin1String("bread")));
+    const QRect milk = lines->characterRect(inMilk);
+    const QRect bread = lines->characterRect(afterTab);
+    QVERIFY(!milk.isEmpty());
+    QVERIFY(bread.top() > milk.top());
+    QVERIFY(bread.left() > lines->characterRect(afterTab - 2).right());
+    QCOMPARE(lines->offsetAtPoint(milk.center()), inMilk);
+    QCOMPARE(lines->offsetAtPoint(bread.center()), afterTab);
+    QCOMPARE(lines->offsetAtPoint(note->mapToGlobal(QPoint(-5, -5))), -1);
+}
+
+// The button is cut off the launcher: a screen reader must not offer it.
+void TestKeys::shouldNotOfferTheNewNoteButtonWithEveryNoteInUse()
+{
+    WidgetFixture fixture;
+    for (int slot = NoteSlots::First; slot <= NoteSlots::Last; ++slot)
+        fixture.save(NoteSection(slot), noteRecord(slot * 300, 1500));
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    launcher.show();
+    QAccessibleInterface *button = accessible(child<QWidget>(&launcher, "Picture1"));
+    QVERIFY(button->state().invisible);
+    QVERIFY(button->state().disabled);
+    QVERIFY(accessible(&launcher)->text(QAccessible::Description).contains(QStringLiteral("15 枚すべて")));
+
+    fixture.note(9)->Image1_Click();
+    QVERIFY(!button->state().invisible);
+    QVERIFY(!button->state().disabled);
+    QVERIFY(!accessible(&launcher)->text(QAccessible::Description).contains(QStringLiteral("15 枚")));
+}
+
+// A mouse user never sees the mark: it comes with a key, goes with a press.
+void TestKeys::shouldMarkTheFocusAfterAKeyOnly()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(4), noteRecord());
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    launcher.show();
+    launcher.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&launcher));
+    auto *launcherMark = child<QWidget>(&launcher, "focusMark");
+    auto *noteMark = child<QWidget>(fixture.note(4), "focusMark");
+    // A right click does nothing but say the mouse is in use.
+    QTest::mouseClick(&launcher, Qt::RightButton, {}, QPoint(10, 30));
+    QVERIFY(launcherMark->isHidden());
+
+    press(&launcher, Qt::Key_Shift);
+    QVERIFY(launcherMark->isHidden());
+    press(&launcher, Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::activeWindow(), fixture.note(4));
+    QVERIFY(!noteMark->isHidden());
+    QVERIFY(launcherMark->isHidden());
+    // Just inside the note's visible edge, all round it.
+    const QRect visible = NoteRegion(fixture.note(4)->width(), fixture.note(4)->height());
+    QCOMPARE(noteMark->mask().boundingRect(), visible.adjusted(1, 1, -2, -2));
+
+    QTest::mousePress(fixture.note(4), Qt::LeftButton, {}, QPoint(30, 20));
+    QTest::mouseRelease(fixture.note(4), Qt::LeftButton, {}, QPoint(30, 20));
+    QVERIFY(noteMark->isHidden());
+}
+
+void TestKeys::shouldPlaceWindowsWithKeys_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QRect>("change"); // of the place, and of the size; none at all: QRect()
+
+    const int alt = Qt::AltModifier;
+    const int sizing = Qt::ControlModifier | Qt::ShiftModifier;
+    QTest::newRow("note Alt+Right") << "note" << int(Qt::Key_Right) << alt << QRect(10, 0, 0, 0);
+    QTest::newRow("note Alt+Up") << "note" << int(Qt::Key_Up) << alt << QRect(0, -10, 0, 0);
+    QTest::newRow("note Alt+keypad Left") << "note" << int(Qt::Key_Left) << int(alt | Qt::KeypadModifier)
+                                          << QRect(-10, 0, 0, 0);
+    QTest::newRow("note Ctrl+Shift+Right wider") << "note" << int(Qt::Key_Right) << sizing << QRect(0, 0, 10, 0);
+    QTest::newRow("note Ctrl+Shift+Down taller") << "note" << int(Qt::Key_Down) << sizing << QRect(0, 0, 0, 10);
+    QTest::newRow("note Ctrl+Shift+Left narrower") << "note" << int(Qt::Key_Left) << sizing << QRect(0, 0, -10, 0);
+    QTest::newRow("note Ctrl+Shift+Up no lower than a line")
+        << "small note" << int(Qt::Key_Up) << sizing << QRect(0, 0, 0, 0);
+    QTest::newRow("note Shift+Alt+Right is the desktop's") << "note" << int(Qt::Key_Right)
+                                                           << int(Qt::ShiftModifier | Qt::AltModifier) << QRect();
+    QTest::newRow("note Ctrl+Alt+Right is the desktop's") << "note" << int(Qt::Key_Right)
+                                                          << int(Qt::ControlModifier | Qt::AltModifier) << QRect();
+    QTest::newRow("note Right alone") << "note" << int(Qt::Key_Right) << int(Qt::NoModifier) << QRect();
+    QTest::newRow("launcher Alt+Down") << "launcher" << int(Qt::Key_Down) << alt << QRect(0, 10, 0, 0);
+    QTest::newRow("launcher Ctrl+Shift+Right keeps its size") << "launcher" << int(Qt::Key_Right) << sizing
+                                                              << QRect();
+}
+
+void TestKeys::shouldPlaceWindowsWithKeys()
+{
+    QFETCH(QString, window);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QRect, change);
+    WidgetFixture fixture;
+    NoteSettings record = noteRecord();
+    if (window == QLatin1String("small note"))
+        record.TATE = 15;
+    fixture.save(NoteSection(3), record);
+    Form1 &launcher = fixture.launcher();
+    QVERIFY(launcher.Form_Load());
+    QWidget *target = window == QLatin1String("launcher") ? static_cast<QWidget *>(&launcher) : fixture.note(3);
+    // A note too low for a line of its text is made higher and written so.
+    QTRY_COMPARE(fixture.load(NoteSection(3)).TATE, fixture.note(3)->height() * 15);
+    const QRect before = target->geometry();
+    const QByteArray bytes = fixture.bytes();
+
+    press(target, key, Qt::KeyboardModifiers(modifiers));
+
+    QCOMPARE(target->geometry(), QRect(before.topLeft() + change.topLeft(), before.size() + change.size()));
+    // A note's new place is the user's, written once the keys rest; the
+    // launcher's waits for the next new note, as after its drag.
+    QCOMPARE(UserIsPlacing(target), target != &launcher && change != QRect());
+    QCOMPARE(fixture.bytes(), bytes);
+}
+
+void TestKeys::shouldWriteAPlaceMadeWithKeysOnceTheyRest()
+{
+    WidgetFixture fixture;
+    fixture.save(NoteSection(3), noteRecord(3000, 3000));
+    NoteForm *note = fixture.showNote(3);
+    const QByteArray bytes = fixture.bytes();
+    const auto stored = [&fixture] {
+        const NoteSettings section = fixture.load(NoteSection(3));
+        return QRect(section.POJIX, section.POJIY, section.YOKO, section.TATE);
+    };
+
+    // At a person's pace, one press every 0.3 s.
+    using Press = std::pair<int, Qt::KeyboardModifiers>;
+    for (const auto &[key, modifiers] : {Press{Qt::Key_Right, Qt::AltModifier}, Press{Qt::Key_Right, Qt::AltModifier},
+                                         Press{Qt::Key_Down, Qt::ControlModifier | Qt::ShiftModifier}}) {
+        press(note, key, modifiers);
+        QTest::qWait(300);
+        QCOMPARE(fixture.bytes(), bytes);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(stored(), QRect(3300, 3000, 2700, 1650), 3000);
 }
 
 void TestKeys::shouldLabelTheFontDialogsLists()
