@@ -19,6 +19,9 @@ class QRawFont;
 // the window's width depends on it, once per change of text or font; until
 // then the widget is as large as the part of it that shows, and no smaller
 // than the text's first lines.
+//
+// To a screen reader it is read-only text, read by lines, words or
+// characters (notes/NoteAccessible); it has no name of its own.
 class NoteText : public QWidget
 {
     Q_OBJECT
