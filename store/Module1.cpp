@@ -50,6 +50,7 @@ void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours
     copy.readAt = FileAccess::wallClockNow();
     store.roundChecked = store.roundDepth > 0;
     copy.content = std::move(content);
+    copy.bodies.reset();
     copy.decoded = {};
 }
 
@@ -67,9 +68,12 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
 
 const DecodedSection &decodedSection(size_t index)
 {
-    std::optional<DecodedSection> &decoded = store.copy.decoded[index];
+    FileCopy &copy = store.copy;
+    std::optional<DecodedSection> &decoded = copy.decoded[index];
     if (!decoded) {
-        decoded = ReadSectionText(store.copy.content, SectionNames()[index]);
+        if (!copy.bodies)
+            copy.bodies = FindOurSections(copy.content);
+        decoded = ReadSectionBody(copy.content, (*copy.bodies)[index]);
         Sync::SeenStamp(decoded->stamp);
     }
     return *decoded;
@@ -189,6 +193,7 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
     const bool another = !copy.held || fresh != copy.content;
     if (another) {
         copy.content = std::move(fresh);
+        copy.bodies.reset();
         copy.decoded = {};
         copy.ours = false;
     }

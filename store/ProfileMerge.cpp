@@ -133,11 +133,12 @@ void bringBackIfChanged(SectionMerge &result, const StampedSection &a, const Sta
 VersionSections SectionsOf(std::string_view content)
 {
     VersionSections sections;
-    const auto &names = SectionNames();
+    const SectionBodies bodies = FindOurSections(content);
     for (size_t i = 0; i < SectionCount; ++i) {
-        DecodedSection decoded = ReadSectionText(content, names[i]);
-        if (decoded.present)
-            sections[i] = StampedSection{std::move(decoded.record), std::move(decoded.stamp)};
+        if (!bodies[i])
+            continue;
+        DecodedSection decoded = ReadSectionBody(content, bodies[i]);
+        sections[i] = StampedSection{std::move(decoded.record), std::move(decoded.stamp)};
     }
     return sections;
 }

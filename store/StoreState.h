@@ -26,6 +26,7 @@ struct FileCopy
     FileAccess::FileStamp stamp;
     std::int64_t readAt = 0; // when the stamp was taken
     std::string content;
+    std::optional<SectionBodies> bodies;                              // on first use
     std::array<std::optional<DecodedSection>, SectionCount> decoded; // on first use
 };
 
