@@ -130,16 +130,7 @@ void mergeWhatArrived()
 void mergeOnceSettled(bool anotherArrived = false)
 {
     static QPointer<QTimer> settle;
-    if (!settle) {
-        if (!QCoreApplication::instance())
-            return;
-        settle = new QTimer(QCoreApplication::instance());
-        settle->setSingleShot(true);
-        settle->setInterval(SettleMs);
-        QObject::connect(settle, &QTimer::timeout, [] { mergeWhatArrived(); });
-    }
-    if (anotherArrived || !settle->isActive())
-        settle->start();
+    StartOneShot(settle, SettleMs, mergeWhatArrived, anotherArrived);
 }
 
 // A sync engine that takes back what it had just given (Syncthing's update of
