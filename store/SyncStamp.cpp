@@ -98,9 +98,16 @@ std::optional<Dot> readDot(std::string_view machine, std::string_view time)
     return dot;
 }
 
+// More machines than any user's computers and merges make: a hostile file's
+// thousands would cost a long sort at every read.
+constexpr size_t MostSeen = 256;
+
 bool readSeen(std::string_view text, Stamp &stamp)
 {
-    for (const std::string_view entry : split(text, ',')) {
+    const std::vector<std::string_view> entries = split(text, ',');
+    if (entries.size() > MostSeen)
+        return false;
+    for (const std::string_view entry : entries) {
         const std::vector<std::string_view> parts = split(entry, '.');
         const std::optional<Dot> dot = parts.size() == 2 ? readDot(parts[0], parts[1]) : std::nullopt;
         if (!dot)
