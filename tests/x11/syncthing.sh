@@ -12,6 +12,7 @@
 #
 # Usage: syncthing.sh path/to/nopi. Without syncthing it is skipped (77).
 . "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/lib_machines.sh"
 
 if ! command -v syncthing > /dev/null || ! command -v curl > /dev/null; then
     echo "# skipped: syncthing or curl is not installed (scripts/setup test installs them)"
