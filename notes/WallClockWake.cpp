@@ -26,11 +26,6 @@ constexpr int SettleMs = 30;
 constexpr uint32_t FolderEvents = IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR;
 constexpr uint32_t FileEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 
-std::string nameOf(const std::string &path)
-{
-    return path.substr(path.rfind('/') + 1);
-}
-
 }
 
 WallClockWake::WallClockWake(std::function<void()> woken, QObject *parent)
@@ -144,7 +139,7 @@ void WallClockWake::watchZone()
     const std::vector<std::string> chain = FileAccess::linkChain(m_zoneFile);
     for (const std::string &path : chain) {
         addWatch(FileAccess::directoryOf(path), FolderEvents, wanted);
-        m_zoneNames.push_back(nameOf(path));
+        m_zoneNames.push_back(FileAccess::nameOf(path));
     }
     addWatch(chain.back(), FileEvents, wanted);
     for (const int watch : m_watches) {

@@ -20,20 +20,6 @@ namespace ConflictCopies {
 
 namespace {
 
-std::string folderOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // "nopi.ini" is "nopi" and ".ini"; a name without a dot has no extension.
 std::pair<std::string_view, std::string_view> stemAndExtension(std::string_view name)
 {
@@ -102,8 +88,8 @@ std::vector<Copy> find(const std::string &path, std::vector<std::string> &unread
     arriving = false;
     const time_t settled = time(nullptr) - settleSeconds;
     const std::string target = FileAccess::resolveLinks(path);
-    const std::string folder = folderOf(target);
-    const std::string live = nameOf(target);
+    const std::string folder = FileAccess::directoryOf(target);
+    const std::string live = FileAccess::nameOf(target);
     std::vector<std::string> names;
     if (DIR *directory = opendir(folder.c_str())) {
         while (const dirent *entry = readdir(directory)) {
@@ -135,9 +121,9 @@ bool putAway(const std::string &copyPath, const std::string &folder, int keepDay
         return false;
     chmod(folder.c_str(), S_IRWXU);
     removeOlderThan(folder, keepDays);
-    std::string target = folder + '/' + nameOf(copyPath);
+    std::string target = folder + '/' + FileAccess::nameOf(copyPath);
     for (int n = 1; access(target.c_str(), F_OK) == 0 && n < 1000; ++n)
-        target = folder + '/' + nameOf(copyPath) + '.' + std::to_string(n);
+        target = folder + '/' + FileAccess::nameOf(copyPath) + '.' + std::to_string(n);
     if (std::rename(copyPath.c_str(), target.c_str()) != 0) {
         // Another file system: copied, then deleted.
         std::string content;
@@ -154,7 +140,7 @@ bool putAway(const std::string &copyPath, const std::string &folder, int keepDay
 std::string keepVersion(const std::string &path, std::string_view content)
 {
     const std::string target = FileAccess::resolveLinks(path);
-    const auto [stem, extension] = stemAndExtension(nameOf(target));
+    const auto [stem, extension] = stemAndExtension(FileAccess::nameOf(target));
     char when[32];
     const time_t now = time(nullptr);
     struct tm utc;
@@ -166,7 +152,7 @@ std::string keepVersion(const std::string &path, std::string_view content)
                                     .toUpper()
                                     .left(7);
     const std::string name = std::string(stem) + ".sync-conflict-" + when + '-' + hash.toStdString() + std::string(extension);
-    const std::string copy = folderOf(target) + '/' + name;
+    const std::string copy = FileAccess::directoryOf(target) + '/' + name;
     FileAccess::Problem problem;
     return FileAccess::replaceFile(copy, content, &problem) ? copy : std::string();
 }

@@ -330,6 +330,12 @@ std::string directoryOf(const std::string &path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string nameOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool touch(const std::string &path, const FileStamp &expected, std::string_view content, FileStamp *touched)
 {
     std::string now;

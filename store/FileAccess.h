@@ -93,6 +93,8 @@ std::string resolveLinks(std::string path);
 std::vector<std::string> linkChain(std::string path);
 // The folder part of a path: "." for a bare name, "/" for the root's files.
 std::string directoryOf(const std::string &path);
+// The name part of a path: what follows its last "/".
+std::string nameOf(const std::string &path);
 
 // Sets the file's modification time to now, if it is still the version
 // `expected` (device, inode and size) holding exactly `content`. `touched`

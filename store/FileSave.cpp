@@ -49,13 +49,10 @@ bool writesOver(const StampedSection &ours, const StampedSection &inFile)
     return true;
 }
 
-bool holdsOtherMachines(const VersionSections &sections, std::string_view machine)
+bool holdsOtherMachines(const Sync::Stamp &stamp, std::string_view machine)
 {
-    return std::any_of(sections.begin(), sections.end(), [machine](const std::optional<StampedSection> &section) {
-        return section && std::any_of(section->stamp.seen.begin(), section->stamp.seen.end(), [machine](const Sync::Dot &dot) {
-                   return Sync::IsMachineName(dot.machine) && dot.machine != machine;
-               });
-    });
+    return std::any_of(stamp.seen.begin(), stamp.seen.end(),
+                       [machine](const Sync::Dot &dot) { return Sync::IsMachineName(dot.machine) && dot.machine != machine; });
 }
 
 // A text that found no free slot stays in a version beside the file: the
@@ -101,15 +98,21 @@ NewContent ContentWith(std::string_view base, const HeldSections &sections,
     // Damaged: only what is ours is kept in the live file; the damaged bytes
     // are in their copy beside it.
     const std::string_view kept = IsDamaged(base) ? std::string_view() : base;
-    const VersionSections inFile = SectionsOf(kept);
+    // A long file is searched once, and only the sections saved are decoded:
+    // the others' stamps tell all that is needed of them.
+    const SectionBodies bodies = FindOurSections(kept);
+    bool merge = !copies.empty();
     VersionSections ours;
-    bool merge = !copies.empty() || holdsOtherMachines(inFile, machine);
     for (size_t i = 0; i < SectionCount; ++i) {
+        merge = merge || holdsOtherMachines(ReadStamp(kept, bodies[i]), machine);
         const HeldSection &held = sections[i];
-        if (!held.dirty && !(held.known && !inFile[i]))
+        if (!held.dirty && !(held.known && !bodies[i]))
             continue;
         ours[i] = StampedSection{held.record, held.stamp};
-        merge = merge || (inFile[i] && !writesOver(*ours[i], *inFile[i]));
+        if (!merge && bodies[i]) {
+            DecodedSection inFile = ReadSectionBody(kept, bodies[i]);
+            merge = !writesOver(*ours[i], StampedSection{std::move(inFile.record), std::move(inFile.stamp)});
+        }
     }
     if (!merge) {
         NewContent result{std::string(kept), false, {}};
@@ -120,7 +123,7 @@ NewContent ContentWith(std::string_view base, const HeldSections &sections,
         }
         return result;
     }
-    std::vector<VersionSections> inputs{inFile, ours};
+    std::vector<VersionSections> inputs{SectionsOf(kept), ours};
     std::vector<std::string_view> files{kept};
     for (const std::string_view copy : copies) {
         inputs.push_back(SectionsOf(copy));

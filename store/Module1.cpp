@@ -50,6 +50,7 @@ void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours
     copy.readAt = FileAccess::wallClockNow();
     store.roundChecked = store.roundDepth > 0;
     copy.content = std::move(content);
+    copy.bodies.reset();
     copy.decoded = {};
 }
 
@@ -67,9 +68,12 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
 
 const DecodedSection &decodedSection(size_t index)
 {
-    std::optional<DecodedSection> &decoded = store.copy.decoded[index];
+    FileCopy &copy = store.copy;
+    std::optional<DecodedSection> &decoded = copy.decoded[index];
     if (!decoded) {
-        decoded = ReadSectionText(store.copy.content, SectionNames()[index]);
+        if (!copy.bodies)
+            copy.bodies = FindOurSections(copy.content);
+        decoded = ReadSectionBody(copy.content, (*copy.bodies)[index]);
         Sync::SeenStamp(decoded->stamp);
     }
     return *decoded;
@@ -126,16 +130,7 @@ void mergeWhatArrived()
 void mergeOnceSettled(bool anotherArrived = false)
 {
     static QPointer<QTimer> settle;
-    if (!settle) {
-        if (!QCoreApplication::instance())
-            return;
-        settle = new QTimer(QCoreApplication::instance());
-        settle->setSingleShot(true);
-        settle->setInterval(SettleMs);
-        QObject::connect(settle, &QTimer::timeout, [] { mergeWhatArrived(); });
-    }
-    if (anotherArrived || !settle->isActive())
-        settle->start();
+    StartOneShot(settle, SettleMs, mergeWhatArrived, anotherArrived);
 }
 
 // A sync engine that takes back what it had just given (Syncthing's update of
@@ -189,6 +184,7 @@ FileAccess::ReadResult fileContent(const std::string *&content, FileAccess::Prob
     const bool another = !copy.held || fresh != copy.content;
     if (another) {
         copy.content = std::move(fresh);
+        copy.bodies.reset();
         copy.decoded = {};
         copy.ours = false;
     }

@@ -161,13 +161,21 @@ namespace ProfileFile {
 void readSection(std::string_view content, std::string_view section,
                  std::span<const std::string_view> keys, std::span<Value> values)
 {
+    const auto span = findSection(content, section);
+    if (!span) {
+        for (Value &value : values)
+            value.reset();
+        return;
+    }
+    readBody(content, Body{span->bodyBegin, span->end}, keys, values);
+}
+
+void readBody(std::string_view content, Body body, std::span<const std::string_view> keys, std::span<Value> values)
+{
     for (Value &value : values)
         value.reset();
-    const auto span = findSection(content, section);
-    if (!span)
-        return;
     size_t missing = keys.size();
-    for (size_t pos = span->bodyBegin; pos < span->end && missing > 0;) {
+    for (size_t pos = body.begin; pos < body.end && missing > 0;) {
         const Line line = lineAt(content, pos);
         pos = line.next;
         const auto entry = keyLine(content.substr(line.begin, line.end - line.begin));
@@ -181,6 +189,29 @@ void readSection(std::string_view content, std::string_view section,
             }
         }
     }
+}
+
+std::vector<std::optional<Body>> findSections(std::string_view content, std::span<const std::string_view> sections)
+{
+    std::vector<std::optional<Body>> bodies(sections.size());
+    std::optional<Body> *open = nullptr;
+    for (size_t pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        if (const auto name = headerName(content.substr(line.begin, line.end - line.begin))) {
+            if (open)
+                (*open)->end = line.begin;
+            open = nullptr;
+            for (size_t i = 0; i < sections.size(); ++i) {
+                if (!bodies[i] && sameName(*name, sections[i])) {
+                    bodies[i] = Body{line.next, content.size()};
+                    open = &bodies[i];
+                    break;
+                }
+            }
+        }
+        pos = line.next;
+    }
+    return bodies;
 }
 
 std::string withValues(std::string_view content, std::string_view section,

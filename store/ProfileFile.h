@@ -31,6 +31,19 @@ using Assignment = std::pair<std::string_view, std::string_view>;
 void readSection(std::string_view content, std::string_view section,
                  std::span<const std::string_view> keys, std::span<Value> values);
 
+// Where a section's lines lie: from the line after its header to the next
+// header (or the end).
+struct Body
+{
+    size_t begin = 0;
+    size_t end = 0;
+};
+// The body of the first section of each of `sections`, found in one pass
+// over `content`; none where a section is missing.
+std::vector<std::optional<Body>> findSections(std::string_view content, std::span<const std::string_view> sections);
+// readSection within a body findSections gave.
+void readBody(std::string_view content, Body body, std::span<const std::string_view> keys, std::span<Value> values);
+
 // `content` with the assignments written into `section`, in their order.
 std::string withValues(std::string_view content, std::string_view section,
                        std::span<const Assignment> assignments);

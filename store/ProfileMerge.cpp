@@ -37,37 +37,6 @@ Sync::Dot mintedChange(std::string_view madeFrom, std::int64_t time)
     return Sync::Dot{machine, time};
 }
 
-void copyGroup(NoteSettings &to, const NoteSettings &from, Group group)
-{
-    switch (group) {
-    case Sync::Slot:
-        to.SIYOU = from.SIYOU;
-        break;
-    case Sync::Text:
-        to.NAIYOU = from.NAIYOU;
-        break;
-    case Sync::Look:
-        to.B_Color = from.B_Color;
-        to.FName = from.FName;
-        to.FSize = from.FSize;
-        to.FBold = from.FBold;
-        to.FItalic = from.FItalic;
-        break;
-    case Sync::Alarm:
-        to.ALARM = from.ALARM;
-        to.A_TIME = from.A_TIME;
-        break;
-    case Sync::Place:
-        to.POJIX = from.POJIX;
-        to.POJIY = from.POJIY;
-        to.YOKO = from.YOKO;
-        to.TATE = from.TATE;
-        break;
-    case Sync::GroupCount:
-        break;
-    }
-}
-
 // Whether b's values of the group are the later change. Values no stamp
 // tells have a change at time 0, named after the values, so the choice
 // between two such is the same on every machine too.
@@ -133,11 +102,12 @@ void bringBackIfChanged(SectionMerge &result, const StampedSection &a, const Sta
 VersionSections SectionsOf(std::string_view content)
 {
     VersionSections sections;
-    const auto &names = SectionNames();
+    const SectionBodies bodies = FindOurSections(content);
     for (size_t i = 0; i < SectionCount; ++i) {
-        DecodedSection decoded = ReadSectionText(content, names[i]);
-        if (decoded.present)
-            sections[i] = StampedSection{std::move(decoded.record), std::move(decoded.stamp)};
+        if (!bodies[i])
+            continue;
+        DecodedSection decoded = ReadSectionBody(content, bodies[i]);
+        sections[i] = StampedSection{std::move(decoded.record), std::move(decoded.stamp)};
     }
     return sections;
 }
@@ -171,7 +141,7 @@ SectionMerge MergeSection(const StampedSection &a, const StampedSection &b, bool
                 result.otherText = fromB ? a : b;
         }
         const StampedSection &winner = fromB ? b : a;
-        copyGroup(merged.record, winner.record, group);
+        Sync::CopyGroup(merged.record, winner.record, group);
         // Both sides' values are seen, those no stamp told as well: merged
         // again with either side, the merge is where it stands.
         merged.stamp.see(Sync::ChangeOf(a.stamp, a.record, group));

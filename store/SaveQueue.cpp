@@ -122,19 +122,10 @@ void runWriter()
 void retryLater()
 {
     static QPointer<QTimer> retry;
-    if (!retry) {
-        if (!QCoreApplication::instance())
-            return;
-        retry = new QTimer(QCoreApplication::instance());
-        retry->setSingleShot(true);
-        retry->setInterval(RetryMs);
-        QObject::connect(retry, &QTimer::timeout, [] {
-            if (anyDirty())
-                writer().request();
-        });
-    }
-    if (!retry->isActive())
-        retry->start();
+    StartOneShot(retry, RetryMs, [] {
+        if (anyDirty())
+            writer().request();
+    });
 }
 
 // On the screen's thread: what the writer did is told, and its file kept.
@@ -186,6 +177,20 @@ SettingsWriter &writer()
         thread = new SettingsWriter(runWriter);
     }
     return *thread;
+}
+
+void StartOneShot(QPointer<QTimer> &timer, int ms, void (*timeout)(), bool restart)
+{
+    if (!timer) {
+        if (!QCoreApplication::instance())
+            return;
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, timeout);
+    }
+    // Setting the interval of a running timer would start it anew.
+    if (restart || !timer->isActive())
+        timer->start(ms);
 }
 
 void forgetSections()

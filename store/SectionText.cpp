@@ -81,15 +81,14 @@ std::optional<size_t> SectionIndex(std::string_view section)
     return std::nullopt;
 }
 
-DecodedSection ReadSectionText(std::string_view content, std::string_view section)
+namespace {
+
+DecodedSection decode(const std::array<ProfileFile::Value, FieldCount + 1> &values, bool present)
 {
-    std::array<ProfileFile::Value, FieldCount + 1> values;
-    ProfileFile::readSection(content, section, Keys, values);
     DecodedSection decoded;
     decoded.whole = std::all_of(values.begin(), values.begin() + FieldCount,
                                 [](const ProfileFile::Value &value) { return value.has_value(); });
-    decoded.present = std::any_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); })
-            || ProfileFile::holdsAnySection(content, std::span(&section, 1));
+    decoded.present = present;
     if (values[SYNC])
         decoded.stamp = Sync::ParseStamp(*values[SYNC]);
     const NoteSettings defaults;
@@ -108,6 +107,42 @@ DecodedSection ReadSectionText(std::string_view content, std::string_view sectio
     record.FBold = readText(values[FBold], defaults.FBold);
     record.FItalic = readText(values[FItalic], defaults.FItalic);
     return decoded;
+}
+
+}
+
+DecodedSection ReadSectionText(std::string_view content, std::string_view section)
+{
+    std::array<ProfileFile::Value, FieldCount + 1> values;
+    ProfileFile::readSection(content, section, Keys, values);
+    const bool present = std::any_of(values.begin(), values.end(), [](const ProfileFile::Value &value) { return value.has_value(); })
+            || ProfileFile::holdsAnySection(content, std::span(&section, 1));
+    return decode(values, present);
+}
+
+SectionBodies FindOurSections(std::string_view content)
+{
+    const std::vector<std::optional<ProfileFile::Body>> found = ProfileFile::findSections(content, SectionNames());
+    SectionBodies bodies;
+    std::copy(found.begin(), found.end(), bodies.begin());
+    return bodies;
+}
+
+DecodedSection ReadSectionBody(std::string_view content, const std::optional<ProfileFile::Body> &body)
+{
+    std::array<ProfileFile::Value, FieldCount + 1> values;
+    if (body)
+        ProfileFile::readBody(content, *body, Keys, values);
+    return decode(values, body.has_value());
+}
+
+Sync::Stamp ReadStamp(std::string_view content, const std::optional<ProfileFile::Body> &body)
+{
+    if (!body)
+        return Sync::Stamp();
+    std::array<ProfileFile::Value, 1> value;
+    ProfileFile::readBody(content, *body, std::span(&Keys[SYNC], 1), value);
+    return value[0] ? Sync::ParseStamp(*value[0]) : Sync::Stamp();
 }
 
 std::string WithSection(std::string_view content, std::string_view section, const NoteSettings &record,

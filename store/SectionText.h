@@ -2,6 +2,7 @@
 #pragma once
 
 #include "store/NoteSettings.h"
+#include "store/ProfileFile.h"
 #include "store/SyncStamp.h"
 
 #include <array>
@@ -29,6 +30,16 @@ struct DecodedSection
 
 // The first section named `section` in `content`.
 DecodedSection ReadSectionText(std::string_view content, std::string_view section);
+
+// Where each of our sections lies in `content`, by SectionNames()' order,
+// found in one pass: a long file is then read section by section without
+// being searched again for each.
+using SectionBodies = std::array<std::optional<ProfileFile::Body>, SectionCount>;
+SectionBodies FindOurSections(std::string_view content);
+// The section whose body FindOurSections gave (none: a missing section).
+DecodedSection ReadSectionBody(std::string_view content, const std::optional<ProfileFile::Body> &body);
+// Its stamp alone, without decoding its text.
+Sync::Stamp ReadStamp(std::string_view content, const std::optional<ProfileFile::Body> &body);
 
 // `content` with all 13 keys of `record` and, unless it is empty, `stamp`
 // written into `section`: existing keys in place, missing ones at the end of

@@ -27,20 +27,6 @@ namespace {
 constexpr int SettleMs = 30;
 constexpr int PollMs = 2000;
 
-std::string folderOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 class Watch : public QObject
 {
 public:
@@ -79,11 +65,11 @@ public:
         // Adding a watch again is harmless: the kernel keeps one per inode.
         std::vector<int> folders;
         for (const std::string &file : {path, target}) {
-            watched = addWatch(folderOf(file), IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CLOSE_WRITE
+            watched = addWatch(FileAccess::directoryOf(file), IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CLOSE_WRITE
                                                        | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR,
                                folders)
                     && watched;
-            m_names.push_back(nameOf(file));
+            m_names.push_back(FileAccess::nameOf(file));
         }
         // A folder watched from now on (at start, another file, a folder
         // that appeared) may already hold conflict copies nobody told of.
@@ -103,7 +89,7 @@ public:
         if (newFolder)
             OtherVersionsArriving(true);
         struct statfs info {};
-        const bool remote = statfs(folderOf(target).c_str(), &info) == 0 && IsRemoteFileSystem(long(info.f_type));
+        const bool remote = statfs(FileAccess::directoryOf(target).c_str(), &info) == 0 && IsRemoteFileSystem(long(info.f_type));
         if (!watched || remote)
             m_poll.start();
         else

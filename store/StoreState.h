@@ -9,6 +9,9 @@
 #include "store/FileSave.h"
 #include "store/SettingsWriter.h"
 
+#include <QPointer>
+#include <QTimer>
+
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -26,6 +29,7 @@ struct FileCopy
     FileAccess::FileStamp stamp;
     std::int64_t readAt = 0; // when the stamp was taken
     std::string content;
+    std::optional<SectionBodies> bodies;                              // on first use
     std::array<std::optional<DecodedSection>, SectionCount> decoded; // on first use
 };
 
@@ -73,3 +77,8 @@ const std::string &settingsPathBytes();
 void keepFile(std::string content, const FileAccess::FileStamp &stamp, bool ours);
 // Waits for the writer and forgets what it was given and found.
 void forgetSections();
+
+// Runs `timeout` `ms` from now on the screen's thread, by a single-shot timer
+// of the application's made on first use (none without an application): a
+// timer already running is left to run, or started anew when `restart`.
+void StartOneShot(QPointer<QTimer> &timer, int ms, void (*timeout)(), bool restart = false);

@@ -98,9 +98,16 @@ std::optional<Dot> readDot(std::string_view machine, std::string_view time)
     return dot;
 }
 
+// More machines than any user's computers and merges make: a hostile file's
+// thousands would cost a long sort at every read.
+constexpr size_t MostSeen = 256;
+
 bool readSeen(std::string_view text, Stamp &stamp)
 {
-    for (const std::string_view entry : split(text, ',')) {
+    const std::vector<std::string_view> entries = split(text, ',');
+    if (entries.size() > MostSeen)
+        return false;
+    for (const std::string_view entry : entries) {
         const std::vector<std::string_view> parts = split(entry, '.');
         const std::optional<Dot> dot = parts.size() == 2 ? readDot(parts[0], parts[1]) : std::nullopt;
         if (!dot)
@@ -144,17 +151,23 @@ bool Stamp::empty() const
             && crossing == AlarmCrossing();
 }
 
+// Where the machine's entry is, or would go, in the sorted list.
+template<typename Dots>
+auto entryOf(Dots &seen, std::string_view machine)
+{
+    return std::lower_bound(seen.begin(), seen.end(), machine,
+                            [](const Dot &dot, std::string_view name) { return std::string_view(dot.machine) < name; });
+}
+
 std::int64_t Stamp::seenOf(std::string_view machine) const
 {
-    const auto at = std::lower_bound(seen.begin(), seen.end(), machine,
-                                     [](const Dot &dot, std::string_view name) { return dot.machine < name; });
+    const auto at = entryOf(seen, machine);
     return at != seen.end() && at->machine == machine ? at->time : -1;
 }
 
 void Stamp::see(const Dot &dot)
 {
-    const auto at = std::lower_bound(seen.begin(), seen.end(), dot.machine,
-                                     [](const Dot &entry, const std::string &name) { return entry.machine < name; });
+    const auto at = entryOf(seen, dot.machine);
     if (at != seen.end() && at->machine == dot.machine)
         at->time = std::max(at->time, dot.time);
     else
@@ -172,36 +185,29 @@ bool Stamp::covers(const Stamp &other) const
     return std::all_of(other.seen.begin(), other.seen.end(), [this](const Dot &dot) { return hasSeen(dot); });
 }
 
+const std::vector<Field> &FieldsOf(Group group)
+{
+    static const std::array<std::vector<Field>, GroupCount> fields = {{
+        {&NoteSettings::SIYOU},
+        {&NoteSettings::NAIYOU},
+        {&NoteSettings::B_Color, &NoteSettings::FName, &NoteSettings::FSize, &NoteSettings::FBold, &NoteSettings::FItalic},
+        {&NoteSettings::ALARM, &NoteSettings::A_TIME},
+        {&NoteSettings::POJIX, &NoteSettings::POJIY, &NoteSettings::YOKO, &NoteSettings::TATE},
+    }};
+    return fields[size_t(group)];
+}
+
+void CopyGroup(NoteSettings &to, const NoteSettings &from, Group group)
+{
+    for (const Field &field : FieldsOf(group))
+        std::visit([&](auto member) { to.*member = from.*member; }, field);
+}
+
 std::uint32_t GroupDigest(const NoteSettings &record, Group group)
 {
     Digest digest;
-    switch (group) {
-    case Slot:
-        digest.add(record.SIYOU);
-        break;
-    case Text:
-        digest.add(record.NAIYOU);
-        break;
-    case Look:
-        digest.add(record.B_Color);
-        digest.add(record.FName);
-        digest.add(record.FSize);
-        digest.add(record.FBold);
-        digest.add(record.FItalic);
-        break;
-    case Alarm:
-        digest.add(record.ALARM);
-        digest.add(record.A_TIME);
-        break;
-    case Place:
-        digest.add(record.POJIX);
-        digest.add(record.POJIY);
-        digest.add(record.YOKO);
-        digest.add(record.TATE);
-        break;
-    case GroupCount:
-        break;
-    }
+    for (const Field &field : FieldsOf(group))
+        std::visit([&](auto member) { digest.add(record.*member); }, field);
     return digest.value();
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 // Who changed what in a section, and what each version has seen, kept in the
@@ -24,6 +25,12 @@ inline constexpr const char *Key = "SYNC";
 // The parts of a note that change together: a drag moves the place, the edit
 // screen's OK sets the text, look and alarm, a ring sets the alarm.
 enum Group { Slot, Text, Look, Alarm, Place, GroupCount };
+
+// The keys of each part, in key order.
+using Field = std::variant<qint32 NoteSettings::*, QString NoteSettings::*>;
+const std::vector<Field> &FieldsOf(Group group);
+// `to` with `from`'s values of the part.
+void CopyGroup(NoteSettings &to, const NoteSettings &from, Group group);
 
 // One change: the machine that made it, and when, in milliseconds since the
 // epoch by that machine's clock; a machine never gives two changes one time.

@@ -150,6 +150,8 @@ private slots:
     void shouldGiveTheSameBytesInAnyOrder();
     void shouldKeepATextThatFindsNoSlotForALaterMerge();
     void shouldReadEveryMergedFileAsAPlainReaderDoes();
+    void shouldReadStampsOrNone_data();
+    void shouldReadStampsOrNone();
     void shouldKnowConflictCopiesByTheirNames_data();
     void shouldKnowConflictCopiesByTheirNames();
     void shouldMergeConflictCopiesAndPutThemAway();
@@ -344,6 +346,39 @@ void TestMerge::shouldReadEveryMergedFileAsAPlainReaderDoes()
     QCOMPARE(text.count(QStringLiteral("; written by hand")), 1);
     QCOMPARE(text.count(QStringLiteral("key=value")), 1);
     QCOMPARE(text.count(QStringLiteral("SIYOU=7")), 1);
+}
+
+// A stamp is read whole or not at all: a section with a stamp it cannot
+// trust merges as one from before stamps, never on a misread change.
+void TestMerge::shouldReadStampsOrNone_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<int>("machines");
+    QTest::newRow("as written") << "1 v=aaaaaaaa.mxe2o1a8,~41f6c12.0 t=aaaaaaaa.mxe2o1a8.0000abcd r=202612070930s" << true << 2;
+    QTest::newRow("a later format") << "2 v=aaaaaaaa.mxe2o1a8" << false << 0;
+    QTest::newRow("a time that is no number") << "1 v=aaaaaaaa.zz-9" << false << 0;
+    QTest::newRow("a machine name of capitals") << "1 v=AAAAAAAA.1" << false << 0;
+    QTest::newRow("a digest too short") << "1 t=aaaaaaaa.1.abc" << false << 0;
+    QTest::newRow("an unknown part") << "1 q=1" << false << 0;
+    QTest::newRow("a negative crossing") << "1 r=-5" << false << 0;
+    QTest::newRow("blanks between parts") << "1  v=aaaaaaaa.1  " << true << 1;
+    QString many = QStringLiteral("1 v=");
+    for (int i = 0; i < 300; ++i)
+        many += QStringLiteral("%1m%2.1").arg(i ? QStringLiteral(",") : QString()).arg(i, 7, 10, QLatin1Char('0'));
+    QTest::newRow("three hundred machines") << many << false << 0;
+}
+
+void TestMerge::shouldReadStampsOrNone()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    QFETCH(int, machines);
+    const Sync::Stamp stamp = Sync::ParseStamp(text.toStdString());
+    QCOMPARE(!stamp.empty(), read);
+    QCOMPARE(int(stamp.seen.size()), machines);
+    if (read)
+        QCOMPARE(Sync::ParseStamp(Sync::FormatStamp(stamp)), stamp);
 }
 
 void TestMerge::shouldKnowConflictCopiesByTheirNames_data()

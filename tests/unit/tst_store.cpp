@@ -3,6 +3,7 @@
 // rules that stored files rely on, and what a damaged or unwritable file does.
 
 #include "SettingsFixture.h"
+#include "store/Cp932.h"
 #include "store/FileAccess.h"
 #include "store/SectionText.h"
 
@@ -135,6 +136,7 @@ private slots:
     void shouldReadEveryDefaultFromAnAbsentFile();
     void shouldWriteTheFileTextForms();
     void shouldRoundTripJapaneseTextThroughCp932();
+    void shouldConvertLongTextsAsShortOnes();
     void shouldReadByTheProfileRules_data();
     void shouldReadByTheProfileRules();
     void shouldReadIntegers_data();
@@ -243,6 +245,43 @@ void TestStore::shouldRoundTripJapaneseTextThroughCp932()
 
     QVERIFY(settings.bytes().contains(QByteArray("\x89\xef\x8b\x63\x82\xcc\x8e\x91\x97\xbf\x81\xcc", 12)));
     QCOMPARE(settings.load(QStringLiteral("FORM5")), record);
+}
+
+// Long texts go through tables, short ones through iconv: every byte
+// sequence decodes, and every character encodes, the same either way.
+void TestStore::shouldConvertLongTextsAsShortOnes()
+{
+    std::vector<std::string> pieces;
+    for (int byte = 0; byte < 256; ++byte)
+        pieces.push_back(std::string(1, char(byte)) + 'a');
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int trail = 0x30; trail <= 0xFF; ++trail)
+            pieces.push_back(std::string{char(lead), char(trail), 'a'});
+    }
+    pieces.push_back("\x82"); // a lead byte at the very end
+    std::string whole;
+    QString expected;
+    for (const std::string &piece : pieces) {
+        whole += piece;
+        expected += Cp932::decode(piece);
+    }
+    QCOMPARE(Cp932::decode(whole), expected);
+
+    QString text;
+    std::string encoded;
+    for (char32_t code = 1; code < 0x10000; ++code) {
+        if (code >= 0xD800 && code < 0xE000)
+            continue;
+        const QString one = QChar(char16_t(code));
+        text += one;
+        encoded += Cp932::encode(one);
+    }
+    const QString beyond = QString::fromUcs4(U"\U0001F600x");
+    text += beyond;
+    encoded += Cp932::encode(beyond);
+    QCOMPARE(Cp932::encode(text), encoded);
+    QVERIFY(!Cp932::canEncode(text));
+    QVERIFY(Cp932::canEncode(QStringLiteral("会議の資料").repeated(1000)));
 }
 
 void TestStore::shouldReadByTheProfileRules_data()

@@ -10,6 +10,7 @@
 #
 # Usage: shared_file.sh path/to/nopi link|synced
 . "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/lib_machines.sh"
 
 MODE=${2:-link}
 case $MODE in

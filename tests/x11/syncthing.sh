@@ -12,15 +12,16 @@
 #
 # Usage: syncthing.sh path/to/nopi. Without syncthing it is skipped (77).
 . "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/lib_machines.sh"
 
 if ! command -v syncthing > /dev/null || ! command -v curl > /dev/null; then
     echo "# skipped: syncthing or curl is not installed (scripts/setup test installs them)"
     exit 77
 fi
 
-SYNCTHING_1="" SYNCTHING_2="" SYNCTHING_3=""
+SYNCTHING_1="" SYNCTHING_2="" SYNCTHING_3="" COPY_WATCH=""
 make_machines 3
-MACHINES_STOP=(SYNCTHING_1 SYNCTHING_2 SYNCTHING_3)
+MACHINES_STOP=(COPY_WATCH SYNCTHING_1 SYNCTHING_2 SYNCTHING_3)
 ROUNDS=${NOPI_SYNC_ROUNDS:-20}
 SAME_NOTE_ROUNDS=${NOPI_SYNC_SAME_NOTE_ROUNDS:-5}
 
@@ -282,6 +283,17 @@ round_done() {
 
 # ---- Different notes -----------------------------------------------------------------
 
+: > "$TOP/copies.seen"
+# Every conflict copy that ever stands in a synced folder, by name, to be
+# found in some machine's merged/ at the end.
+(
+    while :; do
+        conflict_copies | xargs -r -n1 basename >> "$TOP/copies.seen"
+        sleep 0.2
+    done
+) &
+COPY_WATCH=$!
+
 on_display 1
 STARTED_ALL=$(now_ms)
 for ROUND in $(seq "$ROUNDS"); do
@@ -372,9 +384,15 @@ echo "# $((ROUNDS + SAME_NOTE_ROUNDS)) rounds in $((($(now_ms) - STARTED_ALL) / 
 
 # ---- Afterwards -----------------------------------------------------------------------
 
-merged_copies() { find "$TOP"/d[123]/home/.local/state/nopi/merged -type f 2> /dev/null; }
-misplaced=$(merged_copies | xargs -r -n1 basename | grep -v 'sync-conflict' || true)
-check "every copy put away in merged/ is a conflict copy ($(merged_copies | grep -c .) in all)" test -z "$misplaced"
+merged_copies() { find "$TOP"/d[123]/home/.local/state/nopi/merged -type f 2> /dev/null | xargs -r -n1 basename; }
+put_away() {
+    local name
+    while read -r name; do
+        merged_copies | grep -qxF "$name" || { echo "# $name is in no merged/"; return 1; }
+    done < <(sort -u "$TOP/copies.seen")
+}
+stop_pid "$COPY_WATCH"
+check "each of the $(sort -u "$TOP/copies.seen" | grep -c .) conflict copies made is in a merged/ folder" put_away
 STAMPS=$(file_stamps)
 check "for a minute after, no machine writes the file" holds_for 60 stamps_are "$STAMPS"
 check "and no conflict copy appears" no_conflict_copy
