@@ -138,10 +138,10 @@ void WallClockWake::watchZone()
     m_zoneNames.clear();
     const std::vector<std::string> chain = FileAccess::linkChain(m_zoneFile);
     for (const std::string &path : chain) {
-        addWatch(FileAccess::directoryOf(path), FolderEvents, wanted);
+        FileAccess::addWatch(m_inotify, FileAccess::directoryOf(path), FolderEvents, wanted);
         m_zoneNames.push_back(FileAccess::nameOf(path));
     }
-    addWatch(chain.back(), FileEvents, wanted);
+    FileAccess::addWatch(m_inotify, chain.back(), FileEvents, wanted);
     for (const int watch : m_watches) {
         if (std::find(wanted.begin(), wanted.end(), watch) == wanted.end())
             inotify_rm_watch(m_inotify, watch);
@@ -149,35 +149,16 @@ void WallClockWake::watchZone()
     m_watches = std::move(wanted);
 }
 
-bool WallClockWake::addWatch(const std::string &path, uint32_t mask, std::vector<int> &wanted)
-{
-    const int watch = inotify_add_watch(m_inotify, path.c_str(), mask);
-    if (watch < 0)
-        return false;
-    if (std::find(wanted.begin(), wanted.end(), watch) == wanted.end())
-        wanted.push_back(watch);
-    return true;
-}
-
 void WallClockWake::readZoneEvents()
 {
-    alignas(inotify_event) char buffer[4096];
     bool relevant = false;
-    for (;;) {
-        const ssize_t length = read(m_inotify, buffer, sizeof buffer);
-        if (length <= 0)
-            break;
-        for (ssize_t at = 0; at < length;) {
-            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-            at += ssize_t(sizeof(inotify_event) + event->len);
-            // A folder such as /etc sees many other files change.
-            if (event->len > 0)
-                relevant = relevant
-                        || std::find(m_zoneNames.begin(), m_zoneNames.end(), std::string(event->name)) != m_zoneNames.end();
-            else
-                relevant = relevant || !(event->mask & IN_IGNORED);
-        }
-    }
+    FileAccess::readWatchEvents(m_inotify, [this, &relevant](std::uint32_t mask, std::string_view name) {
+        // A folder such as /etc sees many other files change.
+        if (!name.empty())
+            relevant = relevant || std::find(m_zoneNames.begin(), m_zoneNames.end(), name) != m_zoneNames.end();
+        else
+            relevant = relevant || !(mask & IN_IGNORED);
+    });
     if (relevant)
         m_settle.start();
 }

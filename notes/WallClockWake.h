@@ -39,7 +39,6 @@ public:
 private:
     void readTimer();
     void watchZone();
-    bool addWatch(const std::string &path, uint32_t mask, std::vector<int> &wanted);
     void readZoneEvents();
     void zoneChanged();
     void wake();

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -350,6 +351,34 @@ bool touch(const std::string &path, const FileStamp &expected, std::string_view 
     if (touched)
         *touched = stat(target.c_str(), &info) == 0 ? stampFrom(info) : FileStamp();
     return true;
+}
+
+bool addWatch(int inotify, const std::string &path, std::uint32_t mask, std::vector<int> &wanted)
+{
+    if (inotify < 0)
+        return false;
+    const int watch = inotify_add_watch(inotify, path.c_str(), mask);
+    if (watch < 0)
+        return false;
+    if (std::find(wanted.begin(), wanted.end(), watch) == wanted.end())
+        wanted.push_back(watch);
+    return true;
+}
+
+void readWatchEvents(int inotify, const std::function<void(std::uint32_t mask, std::string_view name)> &each)
+{
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t length = read(inotify, buffer, sizeof buffer);
+        if (length <= 0)
+            return;
+        for (ssize_t at = 0; at < length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            // The kernel pads a name with NULs to a whole number of words.
+            each(event->mask, event->len > 0 ? std::string_view(event->name) : std::string_view());
+        }
+    }
 }
 
 }

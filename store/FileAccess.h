@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,5 +101,14 @@ std::string nameOf(const std::string &path);
 // `expected` (device, inode and size) holding exactly `content`. `touched`
 // gets the version afterwards. False when it is another file by now.
 bool touch(const std::string &path, const FileStamp &expected, std::string_view content, FileStamp *touched);
+
+// Watches `path` on the inotify descriptor `inotify`, noting the watch in
+// `wanted` once (a path watched twice gives the same watch). False when the
+// path cannot be watched.
+bool addWatch(int inotify, const std::string &path, std::uint32_t mask, std::vector<int> &wanted);
+// Hands every event waiting on the non-blocking inotify descriptor to `each`:
+// its mask, and the name in the watched folder (empty for the watched file
+// itself).
+void readWatchEvents(int inotify, const std::function<void(std::uint32_t mask, std::string_view name)> &each);
 
 }

@@ -161,6 +161,10 @@ WriteOutcome WriteSections(const WriteRequest &request, DamagedCopy &copied)
     if (updated.content == base) {
         outcome.saved = true;
         outcome.stamp = baseStamp;
+        // What was handed over lost to what the file already holds (a note
+        // saved again, by this machine, after another machine's later move
+        // of it was merged in): the notes must still learn the file's version.
+        outcome.merged = updated.merged;
     } else {
         outcome.saved = FileAccess::replaceFile(path, updated.content, &outcome.problem, &outcome.stamp);
         outcome.ours = outcome.saved;

@@ -124,45 +124,29 @@ private:
 
     bool addWatch(const std::string &path, uint32_t mask, std::vector<int> &wanted)
     {
-        if (m_fd < 0)
-            return false;
-        const int wd = inotify_add_watch(m_fd, path.c_str(), mask);
-        if (wd < 0)
-            return false;
-        if (std::find(wanted.begin(), wanted.end(), wd) == wanted.end())
-            wanted.push_back(wd);
-        return true;
+        return FileAccess::addWatch(m_fd, path, mask, wanted);
     }
 
     void readEvents()
     {
-        alignas(inotify_event) char buffer[4096];
         bool relevant = false;
         bool rearm = false;
         bool copies = false;
         bool syncing = false;
-        for (;;) {
-            const ssize_t length = read(m_fd, buffer, sizeof buffer);
-            if (length <= 0)
-                break;
-            for (ssize_t at = 0; at < length;) {
-                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-                at += ssize_t(sizeof(inotify_event) + event->len);
-                // In a folder, only our file's name counts: a synced folder
-                // holds other files, and our own temporaries come and go.
-                if (event->len > 0) {
-                    const std::string name(event->name);
-                    for (const std::string &ours : m_names) {
-                        relevant = relevant || name == ours;
-                        copies = copies || ConflictCopies::isCopyName(name, ours);
-                        syncing = syncing || ConflictCopies::isSyncTemporary(name, ours);
-                    }
-                } else {
-                    relevant = true;
+        FileAccess::readWatchEvents(m_fd, [&](std::uint32_t mask, std::string_view name) {
+            // In a folder, only our file's name counts: a synced folder holds
+            // other files, and our own temporaries come and go.
+            if (!name.empty()) {
+                for (const std::string &ours : m_names) {
+                    relevant = relevant || name == ours;
+                    copies = copies || ConflictCopies::isCopyName(name, ours);
+                    syncing = syncing || ConflictCopies::isSyncTemporary(name, ours);
                 }
-                rearm = rearm || (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_CREATE | IN_MOVED_TO));
+            } else {
+                relevant = true;
             }
-        }
+            rearm = rearm || (mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_CREATE | IN_MOVED_TO));
+        });
         // The file was replaced: the watch on it followed the old one.
         if (rearm)
             arm();

@@ -7,8 +7,11 @@
 #include "store/ConflictCopies.h"
 #include "store/Clock.h"
 #include "store/Cp932.h"
+#include "store/FileAccess.h"
+#include "store/FileSave.h"
 #include "store/ProfileMerge.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -156,6 +159,7 @@ private slots:
     void shouldKnowConflictCopiesByTheirNames();
     void shouldMergeConflictCopiesAndPutThemAway();
     void shouldWriteBackAChangeTheArrivingVersionLacks();
+    void shouldTellASaveThatTookTheFilesVersion();
 };
 
 // Each row: the versions, built from the common file by changes of machines
@@ -457,6 +461,38 @@ void TestMerge::shouldWriteBackAChangeTheArrivingVersionLacks()
     QCOMPARE(readNote(result, 4).NAIYOU, QStringLiteral("会議は3時"));
     QCOMPARE(settings.load(NoteSection(4), &read).NAIYOU, QStringLiteral("会議は3時"));
     QCOMPARE(read, SectionRead::FromFile);
+}
+
+// The edit screen's ＯＫ saves a note twice; by the second save another
+// machine's later move of it may already be merged in. That save changes no
+// byte, but it is still a merge: the window is told to take the file's place.
+void TestMerge::shouldTellASaveThatTookTheFilesVersion()
+{
+    NoteSettings edited = note(QStringLiteral("買い物 牛乳"));
+    const Version ours = Version(common()).save(3, edited, "aaaaaaaa", 2000);
+    NoteSettings moved = edited;
+    moved.POJIX = 9000;
+    const std::string file = Version(ours.file()).save(3, moved, "bbbbbbbb", 2005).file();
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("nopi.ini")).toStdString();
+    std::string written;
+    QVERIFY(FileAccess::replaceFile(path, file, nullptr));
+    WriteRequest request;
+    request.path = path;
+    request.machine = "aaaaaaaa";
+    const size_t index = size_t(3 - NoteSlots::First + 1);
+    const StampedSection handed = *SectionsOf(ours.file())[index];
+    request.sections[index] = HeldSection{handed.record, handed.record, handed.stamp, true, true, 1};
+    DamagedCopy copied;
+    const WriteOutcome outcome = WriteSections(request, copied);
+
+    QVERIFY(outcome.saved);
+    QVERIFY(outcome.merged);
+    QCOMPARE(outcome.versions[index], std::uint64_t(1));
+    QCOMPARE(FileAccess::readFile(path, written), FileAccess::ReadResult::Ok);
+    QCOMPARE(written, file);
+    QCOMPARE(readNote(written, 3).POJIX, 9000);
 }
 
 QTEST_GUILESS_MAIN(TestMerge)
