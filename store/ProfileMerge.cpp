@@ -12,6 +12,29 @@ namespace {
 
 using Sync::Group;
 
+// With long notes, decoding and encoding the whole file would be most of
+// what a save costs, though a save changes a section or two. Each thread
+// keeps, for each section, the bytes it last decoded and the text it last
+// encoded; the texts share their characters with the records.
+struct SectionMemo
+{
+    std::string raw;
+    std::optional<StampedSection> decoded;
+    std::optional<StampedSection> encoded;
+    std::string text;
+};
+thread_local std::array<SectionMemo, SectionCount> sectionMemos;
+
+const std::string &sectionText(size_t index, const StampedSection &section)
+{
+    SectionMemo &memo = sectionMemos[index];
+    if (!memo.encoded || *memo.encoded != section) {
+        memo.text = SectionText(SectionNames()[index], section.record, section.stamp);
+        memo.encoded = section;
+    }
+    return memo.text;
+}
+
 std::uint32_t hashText(std::string_view text)
 {
     std::uint32_t hash = 2166136261u;
@@ -106,8 +129,14 @@ VersionSections SectionsOf(std::string_view content)
     for (size_t i = 0; i < SectionCount; ++i) {
         if (!bodies[i])
             continue;
-        DecodedSection decoded = ReadSectionBody(content, bodies[i]);
-        sections[i] = StampedSection{std::move(decoded.record), std::move(decoded.stamp)};
+        const std::string_view raw = content.substr(bodies[i]->begin, bodies[i]->end - bodies[i]->begin);
+        SectionMemo &memo = sectionMemos[i];
+        if (!memo.decoded || memo.raw != raw) {
+            DecodedSection decoded = ReadSectionBody(content, bodies[i]);
+            memo.raw = raw;
+            memo.decoded = StampedSection{std::move(decoded.record), std::move(decoded.stamp)};
+        }
+        sections[i] = memo.decoded;
     }
     return sections;
 }
@@ -269,13 +298,26 @@ std::string CanonicalFile(const VersionSections &sections, std::span<const std::
         for (std::string &other : extras.otherSections)
             others.insert(std::move(other));
     }
+    std::array<const std::string *, SectionCount> texts {};
+    size_t size = 0;
+    for (const std::string &preamble : preambles)
+        size += preamble.size();
+    for (size_t i = 0; i < SectionCount; ++i) {
+        if (sections[i])
+            size += (texts[i] = &sectionText(i, *sections[i]))->size();
+        for (const std::string &text : lines[i])
+            size += text.size();
+    }
+    for (const std::string &other : others)
+        size += other.size();
     std::string content;
+    content.reserve(size);
     for (const std::string &preamble : preambles)
         content += preamble;
     for (size_t i = 0; i < SectionCount; ++i) {
         if (!sections[i])
             continue;
-        content += SectionText(names[i], sections[i]->record, sections[i]->stamp);
+        content += *texts[i];
         for (const std::string &text : lines[i])
             content += text;
     }
