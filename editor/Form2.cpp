@@ -129,6 +129,8 @@ void Form2::Form_Load()
 {
     CurrentSection = EditSection;
     LoadNoteSettings(SharedRecord);
+    // ＯＫ saves; the file's merge is made ready meanwhile, off this thread.
+    ExpectSave();
     NoteSettings &record = SharedRecord;
     record.NAIYOU = LineBreaksFromStored(record.NAIYOU);
 

@@ -55,6 +55,21 @@ bool holdsOtherMachines(const Sync::Stamp &stamp, std::string_view machine)
                        [machine](const Sync::Dot &dot) { return Sync::IsMachineName(dot.machine) && dot.machine != machine; });
 }
 
+// A file that holds other machines' changes is merged at every save; the
+// merge keeps each section's last decoding and encoding (ProfileMerge), so
+// doing both now leaves the save only the sections it changes. Long notes
+// make that most of a save's time.
+void prepareMerge(const std::string &path, std::string_view machine)
+{
+    std::string base;
+    if (FileAccess::readFile(path, base) != FileAccess::ReadResult::Ok || IsDamaged(base))
+        return;
+    const SectionBodies bodies = FindOurSections(base);
+    if (std::any_of(bodies.begin(), bodies.end(),
+                    [&](const auto &body) { return holdsOtherMachines(ReadStamp(base, body), machine); }))
+        CanonicalFile(SectionsOf(base), {});
+}
+
 // A text that found no free slot stays in a version beside the file: the
 // conflict copy it came from, or one made of the version it came from.
 void keepUnmerged(const WriteRequest &request, const std::string &base,
@@ -142,6 +157,8 @@ WriteOutcome WriteSections(const WriteRequest &request, DamagedCopy &copied)
     if (request.mergeCopies)
         copies = ConflictCopies::find(path, outcome.unreadableCopies, outcome.copiesArriving);
     if (!anyDirty(request.sections) && copies.empty()) {
+        if (request.prepare)
+            prepareMerge(path, request.machine);
         outcome.saved = true;
         return outcome;
     }

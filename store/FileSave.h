@@ -85,6 +85,7 @@ struct WriteRequest
     HeldSections sections;
     std::string machine;        // this machine's name in stamps
     bool mergeCopies = false;   // merge the conflict copies beside the file
+    bool prepare = false;       // with nothing to write, get a merge ready
     std::string putAwayFolder;  // where merged copies go
 };
 

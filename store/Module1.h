@@ -59,6 +59,10 @@ void SaveNoteSettings(const NoteSettings &record, const Sync::AlarmCrossing &cro
 // run knows.
 Sync::AlarmCrossing LastAlarmCrossing();
 
+// The user has begun a change that ends in a save (the edit screen is open):
+// the writer reads the file now, so that the save's merge with other
+// machines' versions finds most of its work done.
+void ExpectSave();
 // Merges into the file the conflict copies a sync program left beside it,
 // on the writer's thread, and puts them away (in the state folder's merged/)
 // once the file holds them.

@@ -86,6 +86,7 @@ void runWriter()
         request.sections = handover.sections;
         request.machine = handover.machine;
         request.mergeCopies = std::exchange(handover.mergeCopies, false);
+        request.prepare = std::exchange(handover.prepare, false);
         request.putAwayFolder = handover.putAwayFolder;
         touch = std::exchange(handover.touch, false);
         touchStamp = handover.touchStamp;
@@ -241,6 +242,17 @@ void SetSaveProblemHandler(SaveProblemHandler handler)
 void SetMergeProblemHandler(MergeProblemHandler handler)
 {
     mergeProblemHandler = std::move(handler);
+}
+
+void ExpectSave()
+{
+    settingsPathBytes();
+    {
+        const std::lock_guard lock(handover.mutex);
+        handover.prepare = true;
+        handover.machine = Sync::ThisMachine();
+    }
+    writer().request();
 }
 
 void MergeConflictCopies()

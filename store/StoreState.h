@@ -62,6 +62,8 @@ struct Handover
     // beside the file for want of a free slot.
     bool mergeCopies = false;
     bool copiesKept = false;
+    // A save is likely soon: the writer gets its merge of the file ready.
+    bool prepare = false;
     std::string machine;
     std::string putAwayFolder;
     std::vector<WriteOutcome> outcomes;
