@@ -49,10 +49,15 @@ bool writesOver(const StampedSection &ours, const StampedSection &inFile)
     return true;
 }
 
-bool holdsOtherMachines(const Sync::Stamp &stamp, std::string_view machine)
+// Whether some section of the file has seen another machine's change: such
+// a file is written in the one form every machine's merge gives it.
+bool holdsOtherMachines(std::string_view content, const SectionBodies &bodies, std::string_view machine)
 {
-    return std::any_of(stamp.seen.begin(), stamp.seen.end(),
-                       [machine](const Sync::Dot &dot) { return Sync::IsMachineName(dot.machine) && dot.machine != machine; });
+    return std::any_of(bodies.begin(), bodies.end(), [&](const std::optional<ProfileFile::Body> &body) {
+        const Sync::Stamp stamp = ReadStamp(content, body);
+        return std::any_of(stamp.seen.begin(), stamp.seen.end(),
+                           [machine](const Sync::Dot &dot) { return Sync::IsMachineName(dot.machine) && dot.machine != machine; });
+    });
 }
 
 // A file that holds other machines' changes is merged at every save; the
@@ -64,9 +69,7 @@ void prepareMerge(const std::string &path, std::string_view machine)
     std::string base;
     if (FileAccess::readFile(path, base) != FileAccess::ReadResult::Ok || IsDamaged(base))
         return;
-    const SectionBodies bodies = FindOurSections(base);
-    if (std::any_of(bodies.begin(), bodies.end(),
-                    [&](const auto &body) { return holdsOtherMachines(ReadStamp(base, body), machine); }))
+    if (holdsOtherMachines(base, FindOurSections(base), machine))
         CanonicalFile(SectionsOf(base), {});
 }
 
@@ -116,10 +119,9 @@ NewContent ContentWith(std::string_view base, const HeldSections &sections,
     // A long file is searched once, and only the sections saved are decoded:
     // the others' stamps tell all that is needed of them.
     const SectionBodies bodies = FindOurSections(kept);
-    bool merge = !copies.empty();
+    bool merge = !copies.empty() || holdsOtherMachines(kept, bodies, machine);
     VersionSections ours;
     for (size_t i = 0; i < SectionCount; ++i) {
-        merge = merge || holdsOtherMachines(ReadStamp(kept, bodies[i]), machine);
         const HeldSection &held = sections[i];
         if (!held.dirty && !(held.known && !bodies[i]))
             continue;
